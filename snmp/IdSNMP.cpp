@@ -1,0 +1,332 @@
+#include "IdSNMP.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kHostNotFound = 11001;
+constexpr int32_t kConnectionReset = 10054;
+constexpr int32_t kMessageTooLong = 10040;
+constexpr int32_t kNoTimeLimit = -2;
+
+constexpr std::pair<int32_t, const char*> kErrorTexts[] = {
+    {10004, "Interrupted system call."},
+    {10009, "Bad file number."},
+    {10013, "Access denied."},
+    {10014, "Buffer fault."},
+    {10022, "Invalid argument."},
+    {10024, "Too many open files."},
+    {10035, "Operation would block."},
+    {10036, "Operation now in progress."},
+    {10037, "Operation already in progress."},
+    {10038, "Socket operation on non-socket."},
+    {10039, "Destination address required."},
+    {10040, "Message too long."},
+    {10041, "Protocol wrong type for socket."},
+    {10042, "Bad protocol option."},
+    {10043, "Protocol not supported."},
+    {10044, "Socket type not supported."},
+    {10045, "Operation not supported on socket."},
+    {10046, "Protocol family not supported."},
+    {10047, "Address family not supported by protocol family."},
+    {10048, "Address already in use."},
+    {10049, "Cannot assign requested address."},
+    {10050, "Network is down."},
+    {10051, "Network is unreachable."},
+    {10052, "Net dropped connection or reset."},
+    {10053, "Software caused connection abort."},
+    {10054, "Connection reset by peer."},
+    {10055, "No buffer space available."},
+    {10056, "Socket is already connected."},
+    {10057, "Socket is not connected."},
+    {10058, "Cannot send or receive after socket is closed."},
+    {10059, "Too many references, cannot splice."},
+    {10060, "Connection timed out."},
+    {10061, "Connection refused."},
+    {10062, "Too many levels of symbolic links."},
+    {10063, "File name too long."},
+    {10064, "Host is down."},
+    {10065, "No route to host."},
+    {10066, "Directory not empty"},
+    {11001, "Host not found."},
+};
+
+// Linux errno names against the BSD numbering the codes are built from (10000 + BSD errno).
+constexpr std::pair<int, int32_t> kErrnoCodes[] = {
+    {EINTR, 10004},           {EBADF, 10009},           {EACCES, 10013},
+    {EPERM, 10013},           {EFAULT, 10014},          {EINVAL, 10022},
+    {EMFILE, 10024},          {EWOULDBLOCK, 10035},     {EINPROGRESS, 10036},
+    {EALREADY, 10037},        {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039},
+    {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},
+    {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},
+    {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},
+    {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},        {ENETUNREACH, 10051},
+    {ENETRESET, 10052},       {ECONNABORTED, 10053},    {ECONNRESET, 10054},
+    {ENOBUFS, 10055},         {ENOMEM, 10055},          {EISCONN, 10056},
+    {ENOTCONN, 10057},        {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059},
+    {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061},    {ELOOP, 10062},
+    {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},
+    {ENOTEMPTY, 10066},
+};
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+sockaddr_in MakeAddress(const std::string& dottedQuad, int32_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  uint32_t value = 0;
+  std::string rest = dottedQuad;
+  for (int part = 0; part < 4; ++part) {
+    const auto dot = rest.find('.');
+    value = (value << 8) | static_cast<uint32_t>(std::stoul(rest.substr(0, dot)));
+    rest = dot == std::string::npos ? std::string() : rest.substr(dot + 1);
+  }
+  address.sin_addr.s_addr = htonl(value);
+  return address;
+}
+
+}  // namespace
+
+std::string SocketErrorText(int32_t code) {
+  for (const auto& [known, text] : kErrorTexts) {
+    if (known == code) return text;
+  }
+  return {};
+}
+
+std::string SocketErrorMessage(int32_t code) {
+  return "Socket Error # " + std::to_string(code) + "\r\n" + SocketErrorText(code);
+}
+
+void RaiseSocketError(int32_t code) {
+  if (code == 10038) throw EIdNotASocket(code, SocketErrorMessage(code));
+  throw EIdSocketError(code, SocketErrorMessage(code));
+}
+
+int32_t TIdStack::TranslateErrno(int err) {
+  for (const auto& [number, code] : kErrnoCodes) {
+    if (number == err) return code;
+  }
+  return err;
+}
+
+int32_t TIdStack::LastError() {
+  return TranslateErrno(errno);
+}
+
+bool TIdStack::IsIPv4Address(const std::string& text) {
+  int parts = 0;
+  size_t start = 0;
+  while (true) {
+    const auto dot = text.find('.', start);
+    const std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
+    if (part.empty() || part.size() > 3 ||
+        !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        std::stoi(part) > 255) {
+      return false;
+    }
+    ++parts;
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  return parts == 4;
+}
+
+std::string TIdStack::HostByName(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (result == EAI_SYSTEM) RaiseSocketError(LastError());
+  if (result != 0 || found == nullptr) RaiseSocketError(kHostNotFound);
+  char text[INET_ADDRSTRLEN] = {};
+  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+  freeaddrinfo(found);
+  return text;
+}
+
+std::string TIdStack::ResolveHost(const std::string& host, const THostLookup& lookup) {
+  if (Upper(host) == "LOCALHOST") return "127.0.0.1";
+  if (IsIPv4Address(host)) return host;
+  return lookup(host);
+}
+
+void TIdSocketHandle::AllocateSocket() {
+  if (HandleAllocated()) return;
+  const int handle = socket(AF_INET, SOCK_DGRAM, 0);
+  if (handle < 0) RaiseSocketError(TIdStack::LastError());
+  const int broadcast = 0;
+  if (setsockopt(handle, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast) != 0) {
+    const int32_t code = TIdStack::LastError();
+    close(handle);
+    RaiseSocketError(code);
+  }
+  handle_ = handle;
+}
+
+void TIdSocketHandle::CloseSocket() {
+  const std::lock_guard<std::mutex> guard(closeLock_);
+  if (handle_ >= 0) {
+    close(handle_);
+    handle_ = -1;
+  }
+}
+
+void TIdUDPBase::SetActive(bool active) {
+  if (!active) binding_.CloseSocket();
+}
+
+void TIdUDPBase::SendDatagram(const std::string& host, int32_t port, const std::string& data) {
+  const std::string address = TIdStack::ResolveHost(host);
+  binding_.AllocateSocket();
+  if (port < 0 || port > 65535) throw ERangeError();
+  const sockaddr_in target = MakeAddress(address, port);
+  const ssize_t sent = sendto(binding_.Handle(), data.data(), data.size(), 0,
+                              reinterpret_cast<const sockaddr*>(&target), sizeof target);
+  if (sent < 0) {
+    const int32_t code = TIdStack::LastError();
+    if (code == kMessageTooLong) throw EIdPackageSizeTooBig();
+    RaiseSocketError(code);
+  }
+  if (static_cast<size_t>(sent) < data.size()) throw EIdNotAllBytesSent();
+}
+
+std::string TIdUDPBase::ReceiveDatagram(std::string& sourceHost, int32_t& sourcePort,
+                                        int32_t timeout) {
+  bool arrived = false;
+  return ReceiveFrom(sourceHost, sourcePort, timeout, arrived);
+}
+
+std::string TIdUDPBase::ReceiveFrom(std::string& sourceHost, int32_t& sourcePort, int32_t timeout,
+                                    bool& arrived) {
+  arrived = false;
+  if (timeout == -1) timeout = receiveTimeout_ == 0 ? kNoTimeLimit : receiveTimeout_;
+  if (!binding_.HandleAllocated()) throw EIdConnClosedGracefully();
+
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
+  pollfd waiter{binding_.Handle(), POLLIN, 0};
+  int ready = 0;
+  while (true) {
+    int wait = -1;
+    if (timeout != kNoTimeLimit) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      wait = static_cast<int>(std::max<int64_t>(left, 0));
+    }
+    ready = poll(&waiter, 1, wait);
+    // A signal is no reason to give up the wait.
+    if (ready < 0 && errno == EINTR) continue;
+    break;
+  }
+  if (ready < 0) RaiseSocketError(TIdStack::LastError());
+  if (ready == 0) {
+    sourceHost.clear();
+    sourcePort = 0;
+    return {};
+  }
+
+  std::string buffer(static_cast<size_t>(std::max(bufferSize_, 0)), '\0');
+  sockaddr_in source{};
+  socklen_t sourceSize = sizeof source;
+  // MSG_TRUNC makes recvfrom report the datagram's full length, so a cut one is detected.
+  const ssize_t received = recvfrom(binding_.Handle(), buffer.data(), buffer.size(), MSG_TRUNC,
+                                    reinterpret_cast<sockaddr*>(&source), &sourceSize);
+  if (received < 0) RaiseSocketError(TIdStack::LastError());
+  if (static_cast<size_t>(received) > buffer.size()) RaiseSocketError(kMessageTooLong);
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &source.sin_addr, text, sizeof text);
+  sourceHost = text;
+  sourcePort = ntohs(source.sin_port);
+  buffer.resize(static_cast<size_t>(received));
+  arrived = true;
+  return buffer;
+}
+
+TIdSNMP::TIdSNMP() {
+  SetPort(161);
+  queryInfo_ = std::make_unique<TSNMPInfo>(this);
+  replyInfo_ = std::make_unique<TSNMPInfo>(this);
+  trapInfo_ = std::make_unique<TSNMPInfo>(this);
+  queryInfo_->Reset();
+  replyInfo_->Reset();
+  trapInfo_->Reset();
+  SetReceiveTimeout(5000);
+  std::random_device seed;
+  lastRequestId_ = static_cast<int32_t>(seed() % 0x7FFFFFFF);
+}
+
+void TIdSNMP::SetCommunity(const std::string& community) {
+  if (community == community_) return;
+  community_ = community;
+  queryInfo_->SetCommunity(community);
+  replyInfo_->SetCommunity(community);
+  trapInfo_->SetCommunity(community);
+}
+
+int32_t TIdSNMP::NextRequestId() {
+  lastRequestId_ = lastRequestId_ % 0x7FFFFFFF + 1;
+  return lastRequestId_;
+}
+
+bool TIdSNMP::ExchangeQuery() {
+  TSNMPInfo& query = QueryInfo();
+  TSNMPInfo& reply = ReplyInfo();
+  reply.Reset();
+  query.RequestId = NextRequestId();
+  query.Packet = query.EncodeMessage();
+  SendDatagram(query.TargetHost, query.TargetPort, query.Packet);
+
+  // A late reply to an earlier request, or a datagram that is no message, is dropped and the
+  // wait goes on for what is left of the time-out.
+  using Clock = std::chrono::steady_clock;
+  const int32_t timeout = ReceiveTimeout() == 0 ? kNoTimeLimit : ReceiveTimeout();
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
+  while (true) {
+    int32_t wait = timeout;
+    if (timeout != kNoTimeLimit) {
+      const auto left = deadline - Clock::now();
+      wait = static_cast<int32_t>(std::max<int64_t>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(left).count(), 0));
+    }
+    bool arrived = false;
+    std::string packet;
+    try {
+      packet = ReceiveFrom(query.TargetHost, query.TargetPort, wait, arrived);
+    } catch (const EIdSocketError& error) {
+      if (error.LastError != kConnectionReset) throw;
+      arrived = false;
+    }
+    reply.Reset();
+    if (!arrived) {
+      reply.Packet.clear();
+      return false;
+    }
+    reply.Packet = packet;
+    try {
+      reply.DecodeMessage(packet);
+    } catch (const ERangeError&) {
+      continue;
+    }
+    if (reply.RequestId == query.RequestId) return reply.ErrStatus == 0;
+  }
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "SnmpErrors.h"
+
+class TIdSNMP;
+
+// BER tags of the value types the codec knows.
+namespace SnmpTag {
+constexpr int32_t Integer = 2;
+constexpr int32_t OctetString = 4;
+constexpr int32_t Null = 5;
+constexpr int32_t ObjectId = 6;
+constexpr int32_t Sequence = 0x30;
+constexpr int32_t IpAddress = 0x40;
+constexpr int32_t Counter32 = 0x41;
+constexpr int32_t Gauge32 = 0x42;
+constexpr int32_t TimeTicks = 0x43;
+constexpr int32_t Opaque = 0x44;
+constexpr int32_t GetRequest = 0xA0;
+constexpr int32_t GetNextRequest = 0xA1;
+constexpr int32_t GetResponse = 0xA2;
+}  // namespace SnmpTag
+
+// One SNMPv1 message as a record of texts.
+class TSNMPInfo {
+ public:
+  // Takes community and port from the owner (which may be null: empty defaults).
+  explicit TSNMPInfo(TIdSNMP* owner);
+
+  TIdSNMP* Owner;
+  std::string Packet, TargetHost;
+  int32_t TargetPort = 0, Version = 0, PduType = 0, RequestId = 0, ErrStatus = 0, ErrIndex = 0;
+
+  std::string Community() const { return community_; }
+  // A different text resets the record first, then is stored; an equal text does nothing.
+  void SetCommunity(const std::string& community);
+
+  // Back to the owner's defaults with no bindings; Packet is kept.
+  void Reset();
+  void AddVarBind(const std::string& oid, const std::string& value, int32_t valueType);
+  // Appends empty values (type 0) until there is one value per name.
+  void PadValues();
+
+  // Binding accessors; an index outside the list raises std::out_of_range.
+  const std::string& OidAt(size_t index) const;
+  const std::string& ValueAt(size_t index) const;
+  int32_t ValueTypeAt(size_t index) const;
+  size_t Count() const { return oids_.size(); }
+  size_t ValueCount() const { return values_.size(); }
+
+  // The message octets of the record (pads the values first).
+  std::string EncodeMessage();
+  // Fills the record from a message, appending its bindings; raises ERangeError on a read past
+  // the end (what was decoded until then stays).
+  void DecodeMessage(const std::string& message);
+
+ private:
+  struct TValue {
+    std::string text;
+    int32_t type;
+  };
+  std::string community_;
+  std::vector<std::string> oids_;
+  std::vector<TValue> values_;
+};
+
+// Whole text as an optional sign and decimal digits, or a sign, "$" and hexadecimal digits (a
+// 64-bit pattern); false on anything else or a decimal value outside the signed 64-bit range.
+bool ParseIntegerText(std::string_view text, int64_t& value, bool& hex);
+
+// The codec's text-to-integer rule: blanks trimmed, signed 32-bit decimal or "$" hexadecimal;
+// anything else (or out of range) gives `fallback`.
+int32_t SnmpStrToIntDef(const std::string& text, int32_t fallback = 0);
+
+// Tag octet (low eight bits of tag) + length octets + content.
+std::string MakeTlv(const std::string& content, int32_t tag);
+// Short form up to 127, else 0x80+k and k octets without leading zero.
+std::string EncodeLength(uint32_t length);
+// Reads a length at pos (1-based, advanced); ERangeError when the octets run out.
+uint32_t DecodeLength(size_t& pos, const std::string& message);
+// INTEGER content octets; negative values take all four octets.
+std::string EncodeSignedInt(int32_t value);
+// Counter32/Gauge32/TimeTicks content octets of the value's 32-bit pattern.
+std::string EncodeUnsignedInt(int32_t value);
+// One OID arc in base 128.
+std::string EncodeOidArc(uint32_t value);
+// Reads one base-128 arc at pos (1-based, advanced); ERangeError when the octets run out.
+uint32_t DecodeOidArc(size_t& pos, const std::string& content);
+// "1.3.6.1..." to OID content octets.
+std::string OidTextToBytes(const std::string& text);
+// OID content octets to dotted text; ERangeError on a last octet with bit 0x80 set.
+std::string OidBytesToText(const std::string& content);
+// Dotted quad to four octets.
+std::string IpTextToBytes(const std::string& text);
+// Removes the leading arc (and its dot) from text and returns its number.
+int32_t TakeArc(std::string& text);
+// Reads one item at pos (1-based, advanced): its text and value type (the tag). Constructed items
+// give "$" + tag in hex and leave pos on their first content octet. ERangeError on a read past
+// the end.
+std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType);
