@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -13,7 +14,7 @@ enum class TSeriesKind { Line, Bar, Area, Point };
 struct TChartPoint {
   double X = 0;
   double Y = 0;
-  QColor Color;
+  QColor Color;  // invalid: drawn in the series colour
 };
 
 struct TChartSeries {
@@ -32,6 +33,8 @@ struct TChartAxis {
   int TickLength = 5;
   bool Inverted = false;
   bool RoundFirstLabel = true;
+  // When labels are thinned out for room, keep the major ticks at every Increment, so that
+  // unlabelled ticks stand between the labels; otherwise ticks stand only at labels.
   bool LabelsBetweenTicks = false;
   QString Title;
 };
@@ -43,15 +46,39 @@ class TChart : public QWidget {
 
   TChartAxis BottomAxis;
   TChartAxis LeftAxis;
-  int MaxPointsPerPage = 0;
+  int MaxPointsPerPage = 0;  // kept for the code that pushes points; every point is drawn
   QMargins ChartMargins{2, 5, 2, 0};
   QColor BackColor = Qt::white;
 
+  // Appends an empty series. The returned reference stays valid while the chart holds at
+  // most four series (room for four is made on the first call).
   TChartSeries& AddSeries(TSeriesKind kind, const QColor& color);
   int SeriesCount() const { return static_cast<int>(Series.size()); }
   std::vector<TChartSeries> Series;
 
   QSize sizeHint() const override;
+
+  // The rectangle the series are drawn in, for the current size, font, axes and margins.
+  QRect PlotRect() const;
+
+  // Pixel position of (x, y) in plot: x = Minimum of the bottom axis at plot's left edge (its
+  // right edge when Inverted), y = Maximum of the left axis at the top. Values outside an axis
+  // map outside plot. An axis whose range is empty or not finite is drawn as Minimum to Minimum
+  // + 1.
+  static QPointF MapPoint(double x, double y, const QRectF& plot, const TChartAxis& bottom,
+                          const TChartAxis& left);
+
+  // Distance between labelled values on an axis pixels long whose labels need minSpacing
+  // pixels each: Increment times 1, 2, 5, 10, 20, ..., or without Increment the smallest
+  // 1, 2 or 5 times a power of ten that keeps labels minSpacing apart.
+  static double LabelStep(const TChartAxis& axis, double pixels, double minSpacing);
+
+  // The values from Minimum to Maximum that get a tick every step apart: starting at the first
+  // multiple of step when RoundFirstLabel, else at Minimum itself.
+  static std::vector<double> TickValues(const TChartAxis& axis, double step);
+
+  // An axis label: value with as many decimals as step needs, in the user's locale.
+  static QString FormatLabel(double value, double step);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
