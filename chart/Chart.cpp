@@ -341,7 +341,10 @@ void DrawGrid(QPainter& p, const TChart& chart, const TChartLayout& layout, cons
 
 }  // namespace
 
-TChart::TChart(QWidget* parent) : QWidget(parent) {}
+TChart::TChart(QWidget* parent) : QWidget(parent) {
+  // paintEvent fills every pixel, so Qt need not clear the background first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 TChartSeries& TChart::AddSeries(TSeriesKind kind, const QColor& color) {
   if (Series.capacity() < 4) Series.reserve(4);
