@@ -1,0 +1,173 @@
+#include "OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "FileEdit.h"
+
+namespace {
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+QComboBox* NewList(QWidget* parent, const char* name, const QStringList& items) {
+  auto* box = Named(new QComboBox(parent), name);
+  box->setEditable(false);
+  box->addItems(items);
+  box->setCurrentIndex(0);
+  return box;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, QWidget* buddy) {
+  auto* label = Named(new QLabel(caption, parent), name);
+  label->setBuddy(buddy);
+  return label;
+}
+
+// A check box whose caption stands to the left of the box.
+QCheckBox* NewLeftCaptionBox(QWidget* parent, const char* name, const QString& caption,
+                             const QString& toolTip) {
+  auto* box = Named(new QCheckBox(caption, parent), name);
+  box->setLayoutDirection(Qt::RightToLeft);
+  box->setToolTip(toolTip);
+  return box;
+}
+
+QFont DialogFont() {
+  QFont font = QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QFont(QStringLiteral("Tahoma"))
+                                                                  : QFont();
+  font.setPixelSize(13);
+  return font;
+}
+
+}  // namespace
+
+TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmOptions"));
+  setWindowTitle(QStringLiteral("Options"));
+  setFont(DialogFont());
+  setFixedSize(256, 306);
+  setSizeGripEnabled(false);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  cbxInterval = NewList(this, "cbxInterval", {"1", "5", "10", "15"});
+  cbxGraph = NewList(this, "cbxGraph",
+                     {"15", "30", "45", "60", "75", "90", "180", "360", "720", "900", "1440"});
+  cbxType = NewList(this, "cbxType", {"Line", "Bar", "Area", "Point"});
+  lblInterval =
+      NewLabel(this, "lblInterval", QStringLiteral("Query Interval (minutes):"), cbxInterval);
+  lblGraph = NewLabel(this, "lblGraph", QStringLiteral("Graph Length (minutes):"), cbxGraph);
+  lblType = NewLabel(this, "lblType", QStringLiteral("Graph Type:"), cbxType);
+
+  chkAutoHeight =
+      NewLeftCaptionBox(this, "chkAutoHeight", QStringLiteral("Auto Height"),
+                        QStringLiteral("Adjust the height of the graph based on visible values."));
+  chkLevel = NewLeftCaptionBox(
+      this, "chkLevel", QStringLiteral("Smooth Graph"),
+      QStringLiteral("Level spikes in activity based on visible average of values."));
+
+  chkLog = Named(new QCheckBox(QStringLiteral("Enable Logging"), this), "chkLog");
+  GroupBox1 = Named(new QGroupBox(this), "GroupBox1");
+  chkProcessor = Named(new QCheckBox(QStringLiteral("Log Processor"), GroupBox1), "chkProcessor");
+  chkInterface = Named(new QCheckBox(QStringLiteral("Log Interface"), GroupBox1), "chkInterface");
+  chkStorage = Named(new QCheckBox(QStringLiteral("Log Storage"), GroupBox1), "chkStorage");
+  feFile = Named(new TFileEdit(GroupBox1), "feFile");
+  lblFile = NewLabel(GroupBox1, "lblFile", QStringLiteral("Log File:"), feFile);
+  feFile->SetHint = true;
+  feFile->IncludePath = true;
+  feFile->DialogSettings.Title = QStringLiteral("Log File");
+  feFile->DialogSettings.DefaultExt = QStringLiteral("csv");
+  feFile->DialogSettings.Filter = QStringLiteral("CSV File (*.csv)|*.csv");
+  feFile->DialogSettings.Options = TFileDialogOption::OverwritePrompt |
+                                   TFileDialogOption::HideReadOnly |
+                                   TFileDialogOption::EnableSizing;
+
+  Button1 = Named(new QPushButton(QStringLiteral("&Ok"), this), "Button1");
+  Button1->setDefault(true);
+  Button1->setAutoDefault(true);
+  connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* lists = new QGridLayout;
+  lists->setHorizontalSpacing(6);
+  lists->setVerticalSpacing(4);
+  lists->addWidget(lblInterval, 0, 0);
+  lists->addWidget(cbxInterval, 0, 1);
+  lists->addWidget(lblGraph, 1, 0);
+  lists->addWidget(cbxGraph, 1, 1);
+  lists->addWidget(lblType, 2, 0);
+  lists->addWidget(cbxType, 2, 1);
+  lists->addWidget(chkAutoHeight, 3, 0, 1, 2);
+  lists->addWidget(chkLevel, 4, 0, 1, 2);
+  lists->setColumnStretch(1, 1);
+
+  auto* group = new QVBoxLayout(GroupBox1);
+  group->setContentsMargins(8, 4, 8, 8);
+  group->setSpacing(4);
+  group->addWidget(chkProcessor);
+  group->addWidget(chkInterface);
+  group->addWidget(chkStorage);
+  group->addWidget(lblFile);
+  group->addWidget(feFile);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(Button1);
+
+  auto* main = new QVBoxLayout(this);
+  main->setContentsMargins(8, 8, 8, 8);
+  main->setSpacing(4);
+  main->addLayout(lists);
+  main->addWidget(chkLog);
+  main->addWidget(GroupBox1);
+  main->addStretch(1);
+  main->addLayout(buttons);
+
+  QWidget* const order[] = {cbxInterval,  cbxGraph,   cbxType, chkAutoHeight, chkLog,  chkProcessor,
+                            chkInterface, chkStorage, feFile,  Button1,       chkLevel};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+  connect(chkLog, &QCheckBox::toggled, this, [this] { UpdateLogGroup(); });
+  UpdateLogGroup();
+}
+
+TOptionsSnapshot TfrmOptions::Snapshot() const {
+  return {cbxInterval->currentIndex(), cbxGraph->currentIndex(),  cbxType->currentIndex(),
+          chkLog->isChecked(),         chkProcessor->isChecked(), chkInterface->isChecked(),
+          chkStorage->isChecked()};
+}
+
+bool TfrmOptions::CanClose() const {
+  return !chkLog->isChecked() || !feFile->text().isEmpty();
+}
+
+void TfrmOptions::done(int result) {
+  if (CanClose()) QDialog::done(result);
+}
+
+void TfrmOptions::showEvent(QShowEvent* event) {
+  UpdateLogGroup();
+  QDialog::showEvent(event);
+}
+
+void TfrmOptions::closeEvent(QCloseEvent* event) {
+  if (!CanClose()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TfrmOptions::UpdateLogGroup() {
+  GroupBox1->setEnabled(chkLog->isChecked());
+}

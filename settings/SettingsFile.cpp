@@ -1,0 +1,290 @@
+#include "SettingsFile.h"
+
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <cmath>
+#include <optional>
+
+#include "FileEdit.h"
+#include "OptionsDialog.h"
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+
+bool IsBlank(QChar c) {
+  return c.unicode() <= 32;
+}
+
+bool NeedsQuotes(const QString& item) {
+  for (const QChar c : item)
+    if (IsBlank(c) || c == QLatin1Char('"') || c == QLatin1Char(',')) return true;
+  return false;
+}
+
+QString BoolText(bool value) {
+  return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+std::optional<int> ToInt(const QString& text) {
+  bool ok = false;
+  const int value = text.toInt(&ok);
+  return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// "true"/"false" in any letter case, or a number: zero is false, anything else true.
+std::optional<bool> ToBool(const QString& text) {
+  if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
+  if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) return false;
+  bool ok = false;
+  const double number = text.toDouble(&ok);
+  if (!ok || std::isnan(number)) return std::nullopt;
+  return number != 0;
+}
+
+// The text of the first child element with the name, or nothing when there is none.
+std::optional<QString> ElementText(const QDomElement& parent, const QString& name) {
+  const QDomElement element = parent.firstChildElement(name);
+  if (element.isNull()) return std::nullopt;
+  return element.text();
+}
+
+bool ApplyList(const QDomElement& settings, const QString& name, QComboBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  if (!text) return false;
+  if (!text->isEmpty()) {
+    box->clear();
+    box->addItems(FromCommaText(*text));
+  }
+  return true;
+}
+
+// A row outside the list counts as a value that does not convert.
+bool ApplyRow(const QDomElement& settings, const QString& name, QComboBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const std::optional<int> row = text ? ToInt(*text) : std::nullopt;
+  if (!row || *row < 0 || *row >= box->count()) return false;
+  box->setCurrentIndex(*row);
+  return true;
+}
+
+bool ApplyCheck(const QDomElement& settings, const QString& name, QCheckBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const std::optional<bool> checked = text ? ToBool(*text) : std::nullopt;
+  if (!checked) return false;
+  box->setChecked(*checked);
+  return true;
+}
+
+bool ApplyPath(const QDomElement& settings, const QString& name, TFileEdit* edit) {
+  const std::optional<QString> text = ElementText(settings, name);
+  if (!text) return false;
+  if (!text->isEmpty()) edit->setText(*text);
+  return true;
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+}  // namespace
+
+QString SettingsPathFor(const QString& executablePath) {
+  const qsizetype slash = executablePath.lastIndexOf(QLatin1Char('/'));
+  const qsizetype dot = executablePath.lastIndexOf(QLatin1Char('.'));
+  // A dot in a folder name or at the start of a hidden file's name is no extension.
+  const bool hasExtension = dot > slash + 1;
+  return (hasExtension ? executablePath.left(dot) : executablePath) + QStringLiteral(".XML");
+}
+
+bool IsDirWritable(const QString& dir) {
+  if (::access(QFile::encodeName(dir).constData(), W_OK) != 0) return false;
+  // Permission bits do not tell about read-only mounts; a real file does.
+  QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".write-probe-XXXXXX")));
+  return probe.open();
+}
+
+QString SettingsLocation(const QString& executablePath,
+                         const std::function<bool(const QString&)>& dirWritable) {
+  const QFileInfo beside(SettingsPathFor(executablePath));
+  if (dirWritable(beside.absolutePath())) return beside.filePath();
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+  if (config.isEmpty()) return beside.filePath();
+  return QDir(config).filePath(beside.fileName());
+}
+
+QString ToCommaText(const QStringList& items) {
+  if (items.size() == 1 && items.constFirst().isEmpty()) return QStringLiteral("\"\"");
+  QStringList parts;
+  for (const QString& item : items) {
+    if (NeedsQuotes(item)) {
+      QString quoted = item;
+      quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+      parts << QLatin1Char('"') + quoted + QLatin1Char('"');
+    } else {
+      parts << item;
+    }
+  }
+  return parts.join(QLatin1Char(','));
+}
+
+QStringList FromCommaText(const QString& text) {
+  QStringList items;
+  const qsizetype end = text.size();
+  qsizetype p = 0;
+  auto skipBlanks = [&] {
+    while (p < end && IsBlank(text[p])) ++p;
+  };
+  skipBlanks();
+  while (p < end) {
+    QString item;
+    if (text[p] == QLatin1Char('"')) {
+      ++p;
+      while (p < end) {
+        if (text[p] == QLatin1Char('"')) {
+          if (p + 1 < end && text[p + 1] == QLatin1Char('"')) {
+            item += QLatin1Char('"');
+            p += 2;
+            continue;
+          }
+          ++p;
+          break;
+        }
+        item += text[p++];
+      }
+    } else {
+      const qsizetype start = p;
+      while (p < end && !IsBlank(text[p]) && text[p] != QLatin1Char(',')) ++p;
+      item = text.mid(start, p - start);
+    }
+    items << item;
+    skipBlanks();
+    if (p < end && text[p] == QLatin1Char(',')) {
+      if (p + 1 == end) items << QString();
+      ++p;
+      skipBlanks();
+    }
+  }
+  return items;
+}
+
+bool SaveFileAtomically(const QString& path, const QByteArray& data, const TWriteData& write) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  const qint64 written = write ? write(file, data) : file.write(data);
+  if (written != data.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+TSettingsFile::TSettingsFile(QString executablePath, QString applicationTitle)
+    : FExecutablePath(std::move(executablePath)), FApplicationTitle(std::move(applicationTitle)) {}
+
+QString TSettingsFile::FilePath() const {
+  return SettingsLocation(FExecutablePath, DirWritable);
+}
+
+bool TSettingsFile::CreateFile(const QString& path) {
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+  QDomDocument document;
+  QDomElement root = document.createElement(FApplicationTitle);
+  root.setAttribute(QStringLiteral("Path"), FExecutablePath);
+  document.appendChild(root);
+  return WriteFile(path, document.toByteArray(2));
+}
+
+bool TSettingsFile::Open(const QString& path) {
+  if (!FOpenPath.isEmpty() && FOpenPath == path) return true;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  QDomDocument document;
+  if (!document.setContent(&file)) return false;
+  XMLDocument1 = document;
+  FOpenPath = path;
+  return true;
+}
+
+void TSettingsFile::Load(const TSettingsControls& controls) noexcept {
+  try {
+    const QString path = FilePath();
+    if (!QFileInfo::exists(path) && !CreateFile(path)) return;
+    if (!Open(path)) return;
+    // The first top-level node is the root, whatever it is.
+    const QDomElement settings = XMLDocument1.firstChild().firstChildElement(kSettings);
+    if (settings.isNull()) return;
+    Apply(settings, controls);
+  } catch (...) {
+    // Reading never reports; the controls keep what they hold.
+  }
+}
+
+void TSettingsFile::Apply(const QDomElement& settings, const TSettingsControls& controls) const {
+  TfrmOptions& options = *controls.Options;
+  // Reading stops at the first missing or unconvertible value.
+  (void)(ApplyList(settings, QStringLiteral("Community"), controls.Community) &&
+         ApplyList(settings, QStringLiteral("Host"), controls.Host) &&
+         ApplyRow(settings, QStringLiteral("Interval"), options.cbxInterval) &&
+         ApplyRow(settings, QStringLiteral("Graph"), options.cbxGraph) &&
+         ApplyRow(settings, QStringLiteral("Type"), options.cbxType) &&
+         ApplyCheck(settings, QStringLiteral("AutoHeight"), options.chkAutoHeight) &&
+         ApplyCheck(settings, QStringLiteral("Level"), options.chkLevel) &&
+         ApplyCheck(settings, QStringLiteral("Log"), options.chkLog) &&
+         ApplyCheck(settings, QStringLiteral("LogProcessor"), options.chkProcessor) &&
+         ApplyCheck(settings, QStringLiteral("LogInterface"), options.chkInterface) &&
+         ApplyCheck(settings, QStringLiteral("LogStorage"), options.chkStorage) &&
+         ApplyPath(settings, QStringLiteral("LogPath"), options.feFile));
+}
+
+void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& controls) {
+  const TfrmOptions& options = *controls.Options;
+  auto add = [&](const QString& name, const QString& value) {
+    QDomElement element = XMLDocument1.createElement(name);
+    if (!value.isEmpty()) element.appendChild(XMLDocument1.createTextNode(value));
+    settings.appendChild(element);
+  };
+  add(QStringLiteral("Community"), ToCommaText(Items(controls.Community)));
+  add(QStringLiteral("Host"), ToCommaText(Items(controls.Host)));
+  add(QStringLiteral("Interval"), QString::number(options.cbxInterval->currentIndex()));
+  add(QStringLiteral("Graph"), QString::number(options.cbxGraph->currentIndex()));
+  add(QStringLiteral("Type"), QString::number(options.cbxType->currentIndex()));
+  add(QStringLiteral("Log"), BoolText(options.chkLog->isChecked()));
+  add(QStringLiteral("LogProcessor"), BoolText(options.chkProcessor->isChecked()));
+  add(QStringLiteral("LogInterface"), BoolText(options.chkInterface->isChecked()));
+  add(QStringLiteral("LogStorage"), BoolText(options.chkStorage->isChecked()));
+  add(QStringLiteral("LogPath"), options.feFile->text());
+  add(QStringLiteral("AutoHeight"), BoolText(options.chkAutoHeight->isChecked()));
+  add(QStringLiteral("Level"), BoolText(options.chkLevel->isChecked()));
+}
+
+void TSettingsFile::Save(const TSettingsControls& controls) noexcept {
+  try {
+    const QString path = FilePath();
+    if (!QFileInfo::exists(path) || !Open(path)) return;
+    QDomNode root = XMLDocument1.firstChild();
+    if (!root.isElement()) return;
+    const QDomElement old = root.firstChildElement(kSettings);
+    if (!old.isNull()) root.removeChild(old);
+    QDomElement settings = XMLDocument1.createElement(kSettings);
+    root.appendChild(settings);
+    Fill(settings, controls);
+
+    const QByteArray bytes = XMLDocument1.toByteArray(2);
+    // Text the parser would reject (control characters) must not replace a readable file.
+    if (QDomDocument check; !check.setContent(bytes)) return;
+    WriteFile(path, bytes);
+  } catch (...) {
+    // Writing never reports; the old file stays.
+  }
+}
