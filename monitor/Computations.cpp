@@ -1,0 +1,71 @@
+#include "Computations.h"
+
+#include <cmath>
+
+uint32_t CounterDifference(uint32_t now, uint32_t last) {
+  // Unsigned arithmetic is modulo 2^32, which is exactly one wrap.
+  return now - last;
+}
+
+int64_t ElapsedSeconds(uint32_t nowTicks, uint32_t lastTicks) {
+  const uint32_t hundredths = CounterDifference(nowTicks, lastTicks);
+  return static_cast<int64_t>(std::nearbyint(hundredths * 0.01));
+}
+
+double RateKbits(uint32_t octets, int64_t elapsedSeconds) {
+  return static_cast<double>(static_cast<uint64_t>(octets) * 8) /
+         static_cast<double>(elapsedSeconds) / 1024.0;
+}
+
+double UtilisationPercent(uint32_t inOctets, uint32_t outOctets, uint32_t speedBits,
+                          int64_t elapsedSeconds) {
+  const uint64_t bits = static_cast<uint64_t>(std::max(inOctets, outOctets)) * 8;
+  return static_cast<double>(bits) / speedBits / static_cast<double>(elapsedSeconds) * 100.0;
+}
+
+double RoundToTenth(double value) {
+  return std::nearbyint(value * 10.0) / 10.0;
+}
+
+int RoundToInt(double value) {
+  const double rounded = std::nearbyint(value);
+  if (rounded >= 2147483647.0) return 2147483647;
+  if (rounded <= -2147483648.0) return -2147483647 - 1;
+  if (std::isnan(rounded)) return 0;
+  return static_cast<int>(rounded);
+}
+
+double UnitsToMegabytes(int32_t allocationUnits, int64_t units) {
+  const double bytes = static_cast<double>(allocationUnits) * static_cast<double>(units);
+  return RoundToTenth(bytes / 1024.0 / 1024.0);
+}
+
+int UsedPercent(double usedMegabytes, double totalMegabytes) {
+  if (totalMegabytes == 0) return 0;
+  return RoundToInt(usedMegabytes / totalMegabytes * 100.0);
+}
+
+QString FormatNumber(double value, int decimals, const QLocale& locale) {
+  QLocale grouped = locale;
+  grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+  return grouped.toString(value, 'f', decimals);
+}
+
+QString FormatGeneral(double value, const QLocale& locale) {
+  QLocale plain = locale;
+  plain.setNumberOptions(QLocale::OmitGroupSeparator);
+  return plain.toString(value, 'g', 15);
+}
+
+void SplitHostPort(const QString& text, QString& host, int& port, int defaultPort) {
+  host = text;
+  port = defaultPort;
+  const int colon = text.lastIndexOf(QLatin1Char(':'));
+  if (colon <= 0 || text.indexOf(QLatin1Char(':')) != colon) return;
+  bool ok = false;
+  const QString digits = text.mid(colon + 1);
+  const int value = digits.toInt(&ok);
+  if (!ok || digits.isEmpty() || !digits.front().isDigit() || value < 1 || value > 65535) return;
+  host = text.left(colon);
+  port = value;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+
+// The arithmetic of the polls, apart from any widget.
+
+// Difference of two readings of a 32-bit counter that wraps once at 2^32.
+uint32_t CounterDifference(uint32_t now, uint32_t last);
+
+// Whole seconds between two sysUpTime readings (hundredths of a second), the up-time
+// wrapping at 2^32; rounded half to even. May be 0.
+int64_t ElapsedSeconds(uint32_t nowTicks, uint32_t lastTicks);
+
+// Kilobits (of 1024 bits) per second for an octet count over the elapsed seconds.
+double RateKbits(uint32_t octets, int64_t elapsedSeconds);
+
+// Utilisation in percent: the larger octet count in bits over the speed and the time.
+double UtilisationPercent(uint32_t inOctets, uint32_t outOctets, uint32_t speedBits,
+                          int64_t elapsedSeconds);
+
+// Rounds half to even to one decimal place, and to a whole number.
+double RoundToTenth(double value);
+int RoundToInt(double value);
+
+// Megabytes (of 1024 x 1024 bytes) of a count of allocation units, to one decimal place.
+double UnitsToMegabytes(int32_t allocationUnits, int64_t units);
+
+// Percentage of used in total, rounded; 0 when the total is 0.
+int UsedPercent(double usedMegabytes, double totalMegabytes);
+
+// "%<w>.<d>n": a number with the locale's group and decimal separators and d decimals.
+QString FormatNumber(double value, int decimals, const QLocale& locale);
+
+// The shortest general form with up to 15 significant digits, the locale's decimal
+// separator and no group separators (the log's number form).
+QString FormatGeneral(double value, const QLocale& locale);
+
+// Splits "host" or "host:port"; without a port (or with one that is not a port number)
+// the whole text is the host and the port is the default.
+void SplitHostPort(const QString& text, QString& host, int& port, int defaultPort = 161);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through this interface, so tests can answer in advance.
+class TMessageBoxes {
+ public:
+  virtual ~TMessageBoxes() = default;
+  // A question with Yes and No; true for Yes.
+  virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+  // An error with an OK button.
+  virtual void Error(QWidget* parent, const QString& text) = 0;
+  // An information box with an OK button.
+  virtual void Information(QWidget* parent, const QString& text) = 0;
+  // A plain message with an OK button.
+  virtual void Plain(QWidget* parent, const QString& text) = 0;
+};
+
+// The boxes in use: the real ones unless a test installed others.
+TMessageBoxes& MessageBoxes();
+// Installs other boxes (not owned); nullptr restores the real ones.
+void SetMessageBoxes(TMessageBoxes* boxes);

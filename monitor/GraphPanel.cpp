@@ -1,0 +1,215 @@
+#include "GraphPanel.h"
+
+#include <QEvent>
+#include <algorithm>
+
+#include "Computations.h"
+
+QString KindName(TItemKind kind) {
+  switch (kind) {
+    case TItemKind::Processor:
+      return QStringLiteral("Processor");
+    case TItemKind::Interface:
+      return QStringLiteral("Interface");
+    case TItemKind::Storage:
+      return QStringLiteral("Storage");
+  }
+  return {};
+}
+
+QString CaptionName(TItemKind kind, int index) {
+  return QStringLiteral("lbl") + KindName(kind) + QString::number(index);
+}
+
+QString GaugeName(TItemKind kind, int index) {
+  return KindName(kind) + QStringLiteral("Gauge") + QString::number(index);
+}
+
+QString ChartName(TItemKind kind, int index) {
+  return KindName(kind) + QStringLiteral("Chart") + QString::number(index);
+}
+
+TSeriesKind SeriesKindForType(int typeRow) {
+  switch (typeRow) {
+    case 1:
+      return TSeriesKind::Bar;
+    case 2:
+      return TSeriesKind::Area;
+    case 3:
+      return TSeriesKind::Point;
+    default:
+      return TSeriesKind::Line;
+  }
+}
+
+TScrollBox::TScrollBox(QWidget* parent) : QScrollArea(parent) {
+  setFrameShape(QFrame::NoFrame);
+  setWidgetResizable(true);
+  auto* rows = new QWidget;
+  rows->setObjectName(QStringLiteral("Rows"));
+  setWidget(rows);
+  rows->installEventFilter(this);
+}
+
+int TScrollBox::RowsWidth() const {
+  const int width = viewport()->width();
+  return width > ChartWidthReserve && testAttribute(Qt::WA_WState_Created) ? width : 0;
+}
+
+void TScrollBox::SetRowCount(int count) {
+  Rows()->setMinimumHeight(count * RowHeight);
+}
+
+void TScrollBox::DestroyRows() {
+  const QObjectList children = Rows()->children();
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if ((*it)->isWidgetType()) delete *it;
+  }
+  SetRowCount(0);
+}
+
+bool TScrollBox::eventFilter(QObject* watched, QEvent* event) {
+  // Charts are anchored left, top and right: they widen and narrow with the box.
+  if (watched == Rows() && event->type() == QEvent::Resize) {
+    const int width = Rows()->width() - ChartWidthReserve;
+    if (width > 0) {
+      for (TChart* chart : Rows()->findChildren<TChart*>(Qt::FindDirectChildrenOnly)) {
+        chart->resize(width, chart->height());
+      }
+    }
+  }
+  return QScrollArea::eventFilter(watched, event);
+}
+
+namespace {
+
+void SetupAxes(TChart* chart, TItemKind kind, const TChartSetup& setup) {
+  chart->MaxPointsPerPage = setup.GraphLength;
+  TChartAxis& bottom = chart->BottomAxis;
+  bottom.Minimum = 0;
+  bottom.Maximum = setup.GraphLength;
+  bottom.Increment = 5;
+  bottom.MinorTickCount = 4;
+  bottom.MinorTickLength = 3;
+  bottom.LabelsBetweenTicks = true;
+  bottom.Title = QStringLiteral("Minutes");
+  bottom.Inverted = true;
+
+  TChartAxis& left = chart->LeftAxis;
+  left.MinorTickCount = 4;
+  left.MinorTickLength = 3;
+  left.TickLength = 5;
+  switch (kind) {
+    case TItemKind::Processor:
+      left.Minimum = -1;
+      left.Maximum = 100;
+      left.Increment = 25;
+      left.Title = QStringLiteral("% Load");
+      chart->AddSeries(setup.SeriesKind, Qt::red);
+      break;
+    case TItemKind::Interface:
+      left.Minimum = 0;
+      left.Maximum = 1;
+      left.Increment = 0;
+      left.RoundFirstLabel = false;
+      left.Title = QStringLiteral("Kbits per sec");
+      chart->AddSeries(setup.SeriesKind, InColor);
+      chart->AddSeries(setup.SeriesKind, OutColor);
+      break;
+    case TItemKind::Storage:
+      left.Minimum = 0;
+      left.Increment = 0;
+      left.RoundFirstLabel = false;
+      left.Title = QStringLiteral("Mb");
+      chart->AddSeries(setup.SeriesKind, OutColor);
+      break;
+  }
+  for (TChartSeries& series : chart->Series) series.MarksVisible = false;
+}
+
+}  // namespace
+
+TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, const QString& caption,
+                       const TChartSetup& setup) {
+  QWidget* rows = box->Rows();
+  TRowControls row;
+
+  row.Caption = new QLabel(caption, rows);
+  row.Caption->setObjectName(CaptionName(kind, index));
+  row.Caption->move(4, top + 8);
+  row.Caption->adjustSize();
+  row.Caption->setMinimumWidth(kind == TItemKind::Storage ? 75 : 100);
+  row.Caption->resize(std::max(row.Caption->width(), row.Caption->minimumWidth()),
+                      row.Caption->height());
+  row.Caption->setToolTip(caption);
+
+  row.Gauge = new TGauge(rows);
+  row.Gauge->setObjectName(GaugeName(kind, index));
+  row.Gauge->setGeometry(0, top + 24, 100, 60);
+  row.Gauge->SetRange(0, 100);
+  row.Gauge->BorderVisible = false;
+
+  row.Chart = new TChart(rows);
+  row.Chart->setObjectName(ChartName(kind, index));
+  const int boxWidth = box->RowsWidth();
+  const int width = boxWidth > 0 ? boxWidth - ChartWidthReserve : ChartFallbackWidth;
+  row.Chart->setGeometry(ChartLeft, top + 24, width, ChartHeight);
+  SetupAxes(row.Chart, kind, setup);
+
+  for (QWidget* control : {static_cast<QWidget*>(row.Caption), static_cast<QWidget*>(row.Gauge),
+                           static_cast<QWidget*>(row.Chart)}) {
+    control->show();
+  }
+  return row;
+}
+
+QLabel* CreateValueLabel(TScrollBox* box, const QString& name, int top, Qt::Alignment alignment,
+                         const QColor& color) {
+  auto* label = new QLabel(box->Rows());
+  label->setObjectName(name);
+  label->setAlignment(alignment | Qt::AlignVCenter);
+  label->setGeometry(4, top, 100, label->fontMetrics().height());
+  if (color.isValid()) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+  }
+  label->show();
+  return label;
+}
+
+void TrimHistory(TChartSeries& series, int interval, int pointsPerPage) {
+  const auto count = static_cast<int64_t>(series.Points.size());
+  if (count > 0 && count * interval > pointsPerPage) series.Points.pop_back();
+}
+
+void StepHistory(TChartSeries& series, double value, int interval, const QColor& color) {
+  auto& points = series.Points;
+  if (points.empty()) {
+    points.push_back({0, value, color});
+    return;
+  }
+  const auto count = static_cast<double>(points.size());
+  points.push_back({count * interval, points.back().Y, color});
+  for (size_t i = points.size() - 1; i >= 1; --i) points[i].Y = points[i - 1].Y;
+  points[0].Y = value;
+}
+
+void PushValue(TChartSeries& series, double value, int interval, int pointsPerPage,
+               const QColor& color) {
+  TrimHistory(series, interval, pointsPerPage);
+  StepHistory(series, value, interval, color);
+}
+
+double AutoHeightMaximum(const TChart& chart) {
+  double largest = 0;
+  if (chart.Series.empty()) return largest;
+  const size_t count = chart.Series[0].Points.size();
+  for (size_t s = 0; s < std::min<size_t>(2, chart.Series.size()); ++s) {
+    const auto& points = chart.Series[s].Points;
+    for (size_t i = 0; i < std::min(count, points.size()); ++i) {
+      largest = std::max(largest, points[i].Y);
+    }
+  }
+  return RoundToTenth(largest);
+}

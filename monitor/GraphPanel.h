@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QScrollArea>
+#include <QString>
+
+#include "Chart.h"
+#include "Gauge.h"
+
+// Rows of monitored items: a caption, a needle gauge and a history chart, found again by
+// object name at each poll.
+
+inline constexpr int RowHeight = 128;
+inline constexpr int ChartLeft = 104;
+inline constexpr int ChartHeight = 113;
+// The chart keeps this much room on its right inside the scroll box.
+inline constexpr int ChartWidthReserve = 144;
+inline constexpr int ChartFallbackWidth = 345;
+
+inline const QColor InColor{0, 128, 0};
+inline const QColor OutColor{0, 0, 255};
+
+enum class TItemKind { Processor, Interface, Storage };
+
+// Object-name prefixes of a kind: "Processor", "Interface" or "Storage".
+QString KindName(TItemKind kind);
+QString CaptionName(TItemKind kind, int index);
+QString GaugeName(TItemKind kind, int index);
+QString ChartName(TItemKind kind, int index);
+
+// Series kind for a position of the "Graph Type" list.
+TSeriesKind SeriesKindForType(int typeRow);
+
+// A scroll box whose rows are placed at fixed positions; charts follow its width.
+class TScrollBox : public QScrollArea {
+  Q_OBJECT
+ public:
+  explicit TScrollBox(QWidget* parent = nullptr);
+  // The widget that holds the rows' controls.
+  QWidget* Rows() const { return widget(); }
+  // Width available to rows, or 0 when the box has not been laid out yet.
+  int RowsWidth() const;
+  // Makes room for the given number of rows.
+  void SetRowCount(int count);
+  // Destroys every control of the rows, last first.
+  void DestroyRows();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+struct TRowControls {
+  QLabel* Caption = nullptr;
+  TGauge* Gauge = nullptr;
+  TChart* Chart = nullptr;
+};
+
+struct TChartSetup {
+  TSeriesKind SeriesKind = TSeriesKind::Line;
+  int GraphLength = 15;
+};
+
+// Creates the caption, gauge and chart of one row at the given top.
+TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, const QString& caption,
+                       const TChartSetup& setup);
+
+// A label under the gauge (value labels of interfaces and storage areas).
+QLabel* CreateValueLabel(TScrollBox* box, const QString& name, int top, Qt::Alignment alignment,
+                         const QColor& color = QColor());
+
+// History: when the series is full (points x interval beyond the points per page), the
+// oldest point goes.
+void TrimHistory(TChartSeries& series, int interval, int pointsPerPage);
+// History: the value becomes the newest point at x 0; older points keep their x and take
+// the next older value; one point is appended one interval further.
+void StepHistory(TChartSeries& series, double value, int interval, const QColor& color);
+// Trim, then step.
+void PushValue(TChartSeries& series, double value, int interval, int pointsPerPage,
+               const QColor& color);
+// Largest value of the first two series over the first series' points, from 0, to one
+// decimal place.
+double AutoHeightMaximum(const TChart& chart);

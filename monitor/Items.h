@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct TProcessor {
+  int32_t Index = 0;
+  std::string LoadOid;
+};
+
+struct TInterface {
+  int32_t Index = 0;
+  QString Descr;
+  QString IfType;
+  uint32_t Speed = 1;
+  uint32_t LastOutOctets = 0;
+  uint32_t LastInOctets = 0;
+  uint32_t LastUpTime = 0;
+  std::string OutOctetsOid;
+  std::string InOctetsOid;
+};
+
+struct TStorage {
+  int32_t Index = 0;
+  int32_t AllocationUnits = 0;
+  QString TypeName;
+  QString Descr;
+  int32_t Size = 0;
+  std::string UsedOid;
+  std::string SizeOid;
+};
+
+// An ordered list of items: the row index as text, and the record the list owns.
+template <class T>
+class TItemList {
+ public:
+  struct TEntry {
+    QString Text;
+    std::unique_ptr<T> Record;
+  };
+
+  void Add(const QString& text, std::unique_ptr<T> record) {
+    FEntries.push_back({text, std::move(record)});
+  }
+  void Clear() { FEntries.clear(); }
+  int Count() const { return static_cast<int>(FEntries.size()); }
+  const QString& Text(int i) const { return FEntries.at(i).Text; }
+  T& Record(int i) const { return *FEntries.at(i).Record; }
+
+ private:
+  std::vector<TEntry> FEntries;
+};
+
+// Type name of a kept storage type (last arc of hrStorageType); empty for the others.
+QString StorageTypeName(int32_t lastArc);

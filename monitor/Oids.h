@@ -1,0 +1,23 @@
+#pragma once
+
+// Object names read from the monitored host.
+namespace Oids {
+inline constexpr const char* SysUpTime = "1.3.6.1.2.1.1.3.0";
+
+inline constexpr const char* ProcessorIdColumn = "1.3.6.1.2.1.25.3.3.1.1";
+inline constexpr const char* ProcessorLoad = "1.3.6.1.2.1.25.3.3.1.2";
+
+inline constexpr const char* IfIndex = "1.3.6.1.2.1.2.2.1.1";
+inline constexpr const char* IfDescr = "1.3.6.1.2.1.2.2.1.2";
+inline constexpr const char* IfType = "1.3.6.1.2.1.2.2.1.3";
+inline constexpr const char* IfSpeed = "1.3.6.1.2.1.2.2.1.5";
+inline constexpr const char* IfInOctets = "1.3.6.1.2.1.2.2.1.10";
+inline constexpr const char* IfOutOctets = "1.3.6.1.2.1.2.2.1.16";
+
+inline constexpr const char* StorageIndex = "1.3.6.1.2.1.25.2.3.1.1";
+inline constexpr const char* StorageType = "1.3.6.1.2.1.25.2.3.1.2";
+inline constexpr const char* StorageDescr = "1.3.6.1.2.1.25.2.3.1.3";
+inline constexpr const char* StorageAllocationUnits = "1.3.6.1.2.1.25.2.3.1.4";
+inline constexpr const char* StorageSize = "1.3.6.1.2.1.25.2.3.1.5";
+inline constexpr const char* StorageUsed = "1.3.6.1.2.1.25.2.3.1.6";
+}  // namespace Oids

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "Computations.h"
+#include "GraphPanel.h"
+
+namespace {
+std::vector<double> Xs(const TChartSeries& series) {
+  std::vector<double> xs;
+  for (const auto& point : series.Points) xs.push_back(point.X);
+  return xs;
+}
+std::vector<double> Ys(const TChartSeries& series) {
+  std::vector<double> ys;
+  for (const auto& point : series.Points) ys.push_back(point.Y);
+  return ys;
+}
+void PushAll(TChartSeries& series, std::initializer_list<double> values, int interval, int length) {
+  for (double value : values) PushValue(series, value, interval, length, Qt::red);
+}
+}  // namespace
+
+TEST(PushRule, FirstPointStandsAtZero) {
+  TChartSeries series;
+  PushValue(series, 42, 5, 15, Qt::red);
+  EXPECT_EQ(Xs(series), (std::vector<double>{0}));
+  EXPECT_EQ(Ys(series), (std::vector<double>{42}));
+  EXPECT_EQ(series.Points[0].Color, QColor(Qt::red));
+}
+
+TEST(PushRule, NewestValueAtZeroOlderValuesMoveLeft) {
+  TChartSeries series;
+  PushAll(series, {1, 2, 3}, 5, 15);
+  EXPECT_EQ(Xs(series), (std::vector<double>{0, 5, 10}));
+  EXPECT_EQ(Ys(series), (std::vector<double>{3, 2, 1}));
+}
+
+TEST(PushRule, IntervalFiveLengthFifteenKeepsFourPoints) {
+  TChartSeries series;
+  PushAll(series, {1, 2, 3, 4, 5, 6}, 5, 15);
+  EXPECT_EQ(Xs(series), (std::vector<double>{0, 5, 10, 15}));
+  EXPECT_EQ(Ys(series), (std::vector<double>{6, 5, 4, 3}));
+}
+
+TEST(PushRule, IntervalOneLengthFifteenKeepsSixteenPoints) {
+  TChartSeries series;
+  for (int i = 0; i < 40; ++i) PushValue(series, i, 1, 15, Qt::red);
+  ASSERT_EQ(series.Points.size(), 16u);
+  EXPECT_EQ(series.Points.front().X, 0);
+  EXPECT_EQ(series.Points.back().X, 15);
+  EXPECT_EQ(series.Points.front().Y, 39);
+  EXPECT_EQ(series.Points.back().Y, 24);
+}
+
+TEST(PushRule, IntervalTenLengthFifteenKeepsTwoPoints) {
+  TChartSeries series;
+  PushAll(series, {1, 2, 3}, 10, 15);
+  EXPECT_EQ(Xs(series), (std::vector<double>{0, 10}));
+  EXPECT_EQ(Ys(series), (std::vector<double>{3, 2}));
+}
+
+TEST(AutoHeight, LargestVisibleValueRoundedBothWays) {
+  TChart chart;
+  chart.AddSeries(TSeriesKind::Line, InColor);
+  chart.AddSeries(TSeriesKind::Line, OutColor);
+  chart.LeftAxis.Maximum = 500;
+  PushValue(chart.Series[0], 3.0, 1, 15, InColor);
+  PushValue(chart.Series[1], 12.36, 1, 15, OutColor);
+  EXPECT_DOUBLE_EQ(AutoHeightMaximum(chart), 12.4);
+
+  TChart idle;
+  idle.AddSeries(TSeriesKind::Line, InColor);
+  idle.AddSeries(TSeriesKind::Line, OutColor);
+  PushValue(idle.Series[0], 0, 1, 15, InColor);
+  PushValue(idle.Series[1], 0, 1, 15, OutColor);
+  EXPECT_DOUBLE_EQ(AutoHeightMaximum(idle), 0.0);
+}
+
+TEST(HostText, PortIsOptional) {
+  QString host;
+  int port = 0;
+  SplitHostPort("127.0.0.1", host, port);
+  EXPECT_EQ(host, "127.0.0.1");
+  EXPECT_EQ(port, 161);
+  SplitHostPort("127.0.0.1:1161", host, port);
+  EXPECT_EQ(host, "127.0.0.1");
+  EXPECT_EQ(port, 1161);
+  SplitHostPort("router.lan:70000", host, port);
+  EXPECT_EQ(host, "router.lan:70000");
+  EXPECT_EQ(port, 161);
+  SplitHostPort("fe80::1", host, port);
+  EXPECT_EQ(host, "fe80::1");
+  EXPECT_EQ(port, 161);
+}

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+
+#include "WindowFixture.h"
+
+namespace {
+
+class MainWindow : public TWindowTest {
+ protected:
+  static void SetUpTestSuite() { Agent.Start(Data("empty")); }
+  static void TearDownTestSuite() { Agent.Stop(); }
+  static TSnmpSimAgent Agent;
+};
+TSnmpSimAgent MainWindow::Agent;
+
+TEST_F(MainWindow, StartsWithDefaultsAndNoHistory) {
+  EXPECT_EQ(Form->cbxCommunity->currentText(), "pewter");
+  EXPECT_EQ(Form->cbxHost->currentText(), "127.0.0.1");
+  EXPECT_EQ(Form->cbxCommunity->count(), 0);
+  EXPECT_EQ(Form->cbxHost->count(), 0);
+  EXPECT_EQ(Form->windowTitle(), "Corvane");
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_FALSE(Form->acDisconnect->isEnabled());
+  EXPECT_FALSE(Form->Timer1->isActive());
+}
+
+TEST_F(MainWindow, ConnectSetsCaptionActionsAndTimerPeriod) {
+  Options->cbxInterval->setCurrentIndex(1);  // 5 minutes
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected()) << (Boxes.Shown.empty() ? "" : Boxes.Shown[0].Text.toStdString());
+  EXPECT_EQ(Form->windowTitle(), "Corvane - " + HostOf(Agent));
+  EXPECT_EQ(Form->Timer1->interval(), 300000);
+  EXPECT_TRUE(Boxes.Shown.empty());
+
+  Form->acDisconnect->trigger();
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_FALSE(Form->Timer1->isActive());
+  EXPECT_EQ(Form->windowTitle(), "Corvane");
+}
+
+TEST_F(MainWindow, HistoryMovesEntriesToTheFrontIgnoringCase) {
+  const QString a = HostOf(Agent);
+  const QString b = QStringLiteral("localhost:%1").arg(Agent.Port());
+  ConnectTo(a);
+  ConnectTo(b);
+  ConnectTo(a);
+  ASSERT_EQ(Form->cbxHost->count(), 2);
+  EXPECT_EQ(Form->cbxHost->itemText(0), a);
+  EXPECT_EQ(Form->cbxHost->itemText(1), b);
+  EXPECT_EQ(Form->cbxHost->currentIndex(), 0);
+
+  ConnectTo(b.toUpper());  // the list compares without case and keeps its entry's text
+  ASSERT_EQ(Form->cbxHost->count(), 2);
+  EXPECT_EQ(Form->cbxHost->itemText(0), b);
+  EXPECT_EQ(Form->cbxCommunity->count(), 1);
+}
+
+TEST_F(MainWindow, TypingIntoEitherBoxDisconnects) {
+  for (QComboBox* box : {Form->cbxHost, Form->cbxCommunity}) {
+    Form->cbxCommunity->setEditText("pewter");
+    ConnectTo(HostOf(Agent));
+    ASSERT_TRUE(Connected());
+    QTest::keyClick(box->lineEdit(), Qt::Key_End);
+    QTest::keyClicks(box->lineEdit(), "x");
+    EXPECT_TRUE(Form->acConnect->isEnabled()) << box->objectName().toStdString();
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->windowTitle(), "Corvane");
+  }
+  EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+TEST_F(MainWindow, DeleteInTheDroppedDownListRemovesTheHighlightedEntry) {
+  Form->cbxHost->addItems({"alpha", "beta", "gamma"});
+  Form->cbxHost->showPopup();
+  QAbstractItemView* view = Form->cbxHost->view();
+  view->setCurrentIndex(view->model()->index(1, 0));
+  QTest::keyClick(view, Qt::Key_Delete);
+  Form->cbxHost->hidePopup();
+  ASSERT_EQ(Form->cbxHost->count(), 2);
+  EXPECT_EQ(Form->cbxHost->itemText(0), "alpha");
+  EXPECT_EQ(Form->cbxHost->itemText(1), "gamma");
+}
+
+TEST_F(MainWindow, RefreshWhileDisconnectedDoesNothing) {
+  Form->acRefresh->trigger();
+  EXPECT_TRUE(Boxes.Shown.empty());
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+}
+
+TEST_F(MainWindow, DecliningOverwriteStaysDisconnected) {
+  const QString path = Folder.path() + "/activity.csv";
+  QFile existing(path);
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.write("keep me\r\n");
+  existing.close();
+  Options->chkLog->setChecked(true);
+  Options->feFile->setText(path);
+  Boxes.Answers = {false};
+
+  ConnectTo(HostOf(Agent));
+  ASSERT_EQ(Boxes.Shown.size(), 2u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, "confirm");
+  EXPECT_EQ(Boxes.Shown[0].Text, "Overwrite " + path + "?");
+  EXPECT_EQ(Boxes.Shown[1].Kind, "error");
+  EXPECT_EQ(Boxes.Shown[1].Text, "Cannot overwrite " + path + ".");
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+  EXPECT_EQ(existing.readAll(), "keep me\r\n");
+}
+
+TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
+  const QString path = Folder.path() + "/activity.csv";
+  Options->chkLog->setChecked(true);
+  Options->feFile->setText(path);
+  Form->IdSNMP1.SetReceiveTimeout(200);
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort()));  // nothing answers there
+  EXPECT_FALSE(Form->LogFile.IsOpen());
+  Boxes.Answers = {true};
+  ConnectTo(HostOf(Agent));
+  EXPECT_TRUE(Connected());
+  EXPECT_TRUE(Form->LogFile.IsOpen());
+}
+
+TEST_F(MainWindow, UnresolvableHostShowsTheSocketErrorAndStaysUsable) {
+  ConnectTo("no..such..host");  // malformed, so the resolver fails without asking a server
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, "error");
+  EXPECT_TRUE(Boxes.Shown[0].Text.contains("Socket Error # 11001"));
+  EXPECT_TRUE(Boxes.Shown[0].Text.contains("Host not found."));
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_FALSE(Form->acDisconnect->isEnabled());
+
+  ConnectTo(HostOf(Agent));
+  EXPECT_TRUE(Connected());
+}
+
+TEST_F(MainWindow, SilentHostLeavesTheWindowDisconnectedWithoutAMessage) {
+  Form->IdSNMP1.SetReceiveTimeout(300);
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort()));
+  EXPECT_TRUE(Boxes.Shown.empty()) << Boxes.Shown[0].Text.toStdString();
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_EQ(Form->windowTitle(), "Corvane");
+}
+
+TEST_F(MainWindow, NonNumericIntervalEndsInAPlainMessageAndDisconnect) {
+  Options->cbxInterval->setItemText(0, "often");
+  ConnectTo(HostOf(Agent));
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, "plain");
+  EXPECT_EQ(Boxes.Shown[0].Text, "often is not a valid integer value");
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_FALSE(Form->Timer1->isActive());
+}
+
+TEST_F(MainWindow, OptionChangesWhileConnectedAreAnnouncedOnce) {
+  WhenDialogOpens([this] { Options->Button1->click(); });
+  Form->acOptions->trigger();
+  EXPECT_TRUE(Boxes.Shown.empty());
+
+  WhenDialogOpens([this] {
+    Options->cbxInterval->setCurrentIndex(2);
+    Options->Button1->click();
+  });
+  Form->acOptions->trigger();
+  EXPECT_TRUE(Boxes.Shown.empty());  // not connected
+
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  WhenDialogOpens([this] {
+    Options->chkAutoHeight->setChecked(true);
+    Options->cbxType->setCurrentIndex(1);
+    Options->cbxType->setCurrentIndex(0);  // changed and changed back
+    Options->Button1->click();
+  });
+  Form->acOptions->trigger();
+  EXPECT_TRUE(Boxes.Shown.empty());
+
+  WhenDialogOpens([this] {
+    Options->cbxGraph->setCurrentIndex(3);
+    Options->Button1->click();
+  });
+  Form->acOptions->trigger();
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, "information");
+  EXPECT_EQ(Boxes.Shown[0].Text, "Changes will not be applied to active connections.");
+}
+
+TEST_F(MainWindow, AltCConnects) {
+  Form->cbxHost->setEditText(HostOf(Agent));
+  QApplication::setActiveWindow(Form.get());
+  QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
+  EXPECT_TRUE(Connected());
+}
+
+TEST_F(MainWindow, ClosingSavesTheHistories) {
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  Form->close();
+  QFile file(Folder.path() + "/corvane.XML");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray xml = file.readAll();
+  EXPECT_TRUE(xml.contains(("<Host>" + HostOf(Agent) + "</Host>").toUtf8())) << xml.toStdString();
+  EXPECT_TRUE(xml.contains("<Community>pewter</Community>"));
+}
+
+}  // namespace
