@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <array>
 #include <exception>
 
 #include "AboutBox.h"
@@ -319,9 +321,19 @@ void TForm1::Connect() {
     acDisconnect->setEnabled(true);
     UpdateHistory(cbxCommunity);
     UpdateHistory(cbxHost);
-    BuildStorage();
-    BuildProcessors();
-    BuildInterfaces();
+    {
+      // Rows are built out of sight: showing each control in a visible window costs a pass
+      // over every widget already there.
+      const std::array<QWidget*, 3> rows{ScrollBox1->Rows(), ScrollBox2->Rows(),
+                                         ScrollBox3->Rows()};
+      for (QWidget* page : rows) page->hide();
+      const auto reveal = qScopeGuard([&rows] {
+        for (QWidget* page : rows) page->show();
+      });
+      BuildStorage();
+      BuildProcessors();
+      BuildInterfaces();
+    }
     QueryInterval = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
     Timer1->setInterval(QueryInterval * 60 * 1000);
     if (!acConnect->isEnabled()) Timer1->start();

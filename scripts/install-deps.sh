@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Corvane need.
+# Usage: scripts/install-deps.sh [run|test]   (run: build and run only; test: everything)
+set -euo pipefail
+
+what=${1:-test}
+packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev snmp snmpd)
+if [ "$what" = test ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
+             libclang-rt-14-dev xvfb xauth imagemagick)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+# The snmpd package would start the system's own agent; Corvane starts its own when needed.
+echo exit 101 | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+$sudo chmod +x /usr/sbin/policy-rc.d
+trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+  >/dev/null
