@@ -1,57 +1,249 @@
 #include "SnmpInfo.h"
 
 #include <charconv>
+#include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "IdSNMP.h"
 
 namespace {
 
-uint8_t OctetAt(const std::string& bytes, size_t pos) {
+uint8_t OctetAt(std::string_view bytes, size_t pos) {
   if (pos < 1 || pos > bytes.size()) throw ERangeError();
   return static_cast<uint8_t>(bytes[pos - 1]);
 }
 
-std::string Trim(const std::string& text) {
+std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
+  if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(" \t\r\n");
   return text.substr(first, last - first + 1);
 }
 
+void AppendLength(std::string& out, uint32_t length) {
+  if (length <= 127) {
+    out += static_cast<char>(length);
+    return;
+  }
+  int count = 1;
+  while (count < 4 && (length >> (8 * count)) != 0) ++count;
+  out += static_cast<char>(0x80 + count);
+  for (int shift = 8 * (count - 1); shift >= 0; shift -= 8) {
+    out += static_cast<char>((length >> shift) & 0xFF);
+  }
+}
+
+// Octets of a 32-bit pattern from its most significant non-zero octet (0 gives 00); a non-zero
+// `signBit` check adds a leading 00 where the first octet would read as negative.
+void AppendPattern(std::string& out, uint32_t pattern, bool keepPositive) {
+  int shift = 24;
+  while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
+  if (keepPositive && ((pattern >> shift) & 0x80) != 0) out += '\0';
+  for (; shift >= 0; shift -= 8) out += static_cast<char>((pattern >> shift) & 0xFF);
+}
+
+void AppendSignedInt(std::string& out, int32_t value) {
+  const auto pattern = static_cast<uint32_t>(value);
+  if (value >= 0) {
+    AppendPattern(out, pattern, true);
+    return;
+  }
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((pattern >> shift) & 0xFF);
+}
+
+void AppendOidArc(std::string& out, uint32_t value) {
+  char groups[5];
+  int count = 0;
+  do {
+    groups[count++] = static_cast<char>(value & 0x7F);
+    value >>= 7;
+  } while (value != 0);
+  for (int i = count - 1; i >= 0; --i) {
+    out += static_cast<char>(i > 0 ? (groups[i] | 0x80) : groups[i]);
+  }
+}
+
+// Takes the leading arc of text from pos (moving past its dot) and gives its number by the
+// text-to-integer rule; plain digits are read in the same pass.
+int32_t NextArc(std::string_view text, size_t& pos) {
+  const size_t start = pos;
+  uint64_t value = 0;
+  bool plain = true;
+  for (; pos < text.size() && text[pos] != '.'; ++pos) {
+    const char c = text[pos];
+    if (c < '0' || c > '9' || value > INT32_MAX) {
+      plain = false;
+    } else {
+      value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+  }
+  const std::string_view part = text.substr(start, pos - start);
+  if (pos < text.size()) ++pos;
+  if (plain && !part.empty() && value <= INT32_MAX) return static_cast<int32_t>(value);
+  return SnmpStrToIntDef(std::string(part));
+}
+
+void AppendOidBytes(std::string& out, std::string_view text) {
+  size_t pos = 0;
+  const auto x = static_cast<uint32_t>(NextArc(text, pos));
+  const auto y = static_cast<uint32_t>(NextArc(text, pos));
+  AppendOidArc(out, x * 40 + y);
+  while (pos < text.size()) AppendOidArc(out, static_cast<uint32_t>(NextArc(text, pos)));
+}
+
+void AppendIpBytes(std::string& out, std::string_view text) {
+  for (int part = 0; part < 4; ++part) {
+    const auto dot = text.find('.');
+    const bool last = part == 3 || dot == std::string_view::npos;
+    const std::string number(last ? text : text.substr(0, dot));
+    text = last ? std::string_view() : text.substr(dot + 1);
+    out += static_cast<char>(SnmpStrToIntDef(number) & 0xFF);
+  }
+}
+
 // Number of a value text for the unsigned types: the signed rule, widened to the full
 // unsigned 32-bit range so that counters above 2147483647 keep their value.
-int32_t UnsignedTextToInt(const std::string& text) {
+uint32_t UnsignedTextToInt(std::string_view text) {
   int64_t value = 0;
   bool hex = false;
-  const std::string trimmed = Trim(text);
-  if (ParseIntegerText(trimmed, value, hex) && value >= INT32_MIN && value <= UINT32_MAX) {
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
+  if (ParseIntegerText(Trim(text), value, hex) && value >= INT32_MIN && value <= UINT32_MAX) {
+    return static_cast<uint32_t>(value);
   }
   return 0;
 }
 
-std::string ValueContent(const std::string& text, int32_t type) {
+void AppendValueContent(std::string& out, const std::string& text, int32_t type) {
   switch (type) {
     case SnmpTag::Integer:
-      return EncodeSignedInt(SnmpStrToIntDef(text));
+      AppendSignedInt(out, SnmpStrToIntDef(text));
+      return;
     case SnmpTag::Null:
-      return {};
+      return;
     case SnmpTag::ObjectId:
-      return OidTextToBytes(text);
+      AppendOidBytes(out, text);
+      return;
     case SnmpTag::IpAddress:
-      return IpTextToBytes(text);
+      AppendIpBytes(out, text);
+      return;
     case SnmpTag::Counter32:
     case SnmpTag::Gauge32:
     case SnmpTag::TimeTicks:
-      return EncodeUnsignedInt(UnsignedTextToInt(text));
+      AppendPattern(out, UnsignedTextToInt(text), false);
+      return;
     default:
-      return text;
+      out += text;
   }
 }
 
-std::string DecodeInteger(const std::string& content) {
-  if (content.empty()) return "0";
+// Builds nested items in a buffer sized beforehand: Begin writes the tag and a one-octet length
+// placeholder, End fills it in (moving the content when the length needs the long form).
+class TTlvWriter {
+ public:
+  explicit TTlvWriter(size_t capacity) : buffer_(capacity, '\0'), cursor_(buffer_.data()) {}
+
+  size_t Begin(int32_t tag) {
+    *cursor_++ = static_cast<char>(tag & 0xFF);
+    *cursor_++ = '\0';
+    return static_cast<size_t>(cursor_ - buffer_.data()) - 1;
+  }
+  void End(size_t mark) {
+    char* lengthOctet = buffer_.data() + mark;
+    const auto length = static_cast<uint32_t>(cursor_ - lengthOctet - 1);
+    if (length <= 127) {
+      *lengthOctet = static_cast<char>(length);
+      return;
+    }
+    std::string header;
+    AppendLength(header, length);
+    std::memmove(lengthOctet + header.size(), lengthOctet + 1, length);
+    std::memcpy(lengthOctet, header.data(), header.size());
+    cursor_ += header.size() - 1;
+  }
+  void Put(char octet) { *cursor_++ = octet; }
+  void Put(std::string_view octets) {
+    std::memcpy(cursor_, octets.data(), octets.size());
+    cursor_ += octets.size();
+  }
+  void PutSignedInt(int32_t value) {
+    const auto pattern = static_cast<uint32_t>(value);
+    int shift = 24;
+    if (value >= 0) {
+      while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
+      if (((pattern >> shift) & 0x80) != 0) Put('\0');
+    }
+    for (; shift >= 0; shift -= 8) Put(static_cast<char>((pattern >> shift) & 0xFF));
+  }
+  void PutOidArc(uint32_t value) {
+    if (value < 0x80) {
+      Put(static_cast<char>(value));
+      return;
+    }
+    std::string octets;
+    AppendOidArc(octets, value);
+    Put(octets);
+  }
+  void PutOid(std::string_view text) {
+    size_t pos = 0;
+    const auto x = static_cast<uint32_t>(NextArc(text, pos));
+    const auto y = static_cast<uint32_t>(NextArc(text, pos));
+    PutOidArc(x * 40 + y);
+    while (pos < text.size()) PutOidArc(static_cast<uint32_t>(NextArc(text, pos)));
+  }
+  std::string Finish() {
+    buffer_.resize(static_cast<size_t>(cursor_ - buffer_.data()));
+    return std::move(buffer_);
+  }
+
+ private:
+  std::string buffer_;
+  char* cursor_;
+};
+
+// Most octets the encoding of one value can take.
+size_t ValueBound(const std::string& text, int32_t type) {
+  switch (type) {
+    case SnmpTag::Integer:
+    case SnmpTag::Counter32:
+    case SnmpTag::Gauge32:
+    case SnmpTag::TimeTicks:
+    case SnmpTag::IpAddress:
+      return 5;
+    case SnmpTag::Null:
+      return 0;
+    case SnmpTag::ObjectId:
+      return 5 * (text.size() + 2);
+    default:
+      return text.size();
+  }
+}
+
+void PutValueContent(TTlvWriter& out, const std::string& text, int32_t type) {
+  switch (type) {
+    case SnmpTag::Integer:
+      out.PutSignedInt(SnmpStrToIntDef(text));
+      return;
+    case SnmpTag::Null:
+      return;
+    case SnmpTag::ObjectId:
+      out.PutOid(text);
+      return;
+    case SnmpTag::IpAddress:
+    case SnmpTag::Counter32:
+    case SnmpTag::Gauge32:
+    case SnmpTag::TimeTicks: {
+      std::string octets;
+      AppendValueContent(octets, text, type);
+      out.Put(octets);
+      return;
+    }
+    default:
+      out.Put(text);
+  }
+}
+
+int32_t DecodeIntegerValue(std::string_view content) {
+  if (content.empty()) return 0;
   const bool negative = static_cast<uint8_t>(content[0]) >= 0x80;
   uint32_t sum = 0;
   for (const char c : content) {
@@ -59,61 +251,140 @@ std::string DecodeInteger(const std::string& content) {
     sum = (sum << 8) + (negative ? static_cast<uint8_t>(~octet) : octet);
   }
   // -(s + 1) in two's complement is ~s.
-  const uint32_t pattern = negative ? ~sum : sum;
-  return std::to_string(static_cast<int32_t>(pattern));
+  return static_cast<int32_t>(negative ? ~sum : sum);
 }
 
-std::string DecodeUnsigned(const std::string& content) {
-  uint64_t sum = 0;
-  for (const char c : content) sum = (sum << 8) + static_cast<uint8_t>(c);
-  return std::to_string(static_cast<int64_t>(sum));
+uint32_t DecodeOidArcView(size_t& pos, std::string_view content) {
+  uint32_t value = 0;
+  uint8_t octet = 0;
+  do {
+    octet = OctetAt(content, pos++);
+    value = value * 128 + (octet & 0x7F);
+  } while (octet & 0x80);
+  return value;
 }
 
-std::string DecodeIpAddress(const std::string& content) {
-  std::string text;
-  for (size_t i = 0; i < content.size(); ++i) {
-    if (i > 0) text += '.';
-    text += std::to_string(static_cast<uint8_t>(content[i]));
+// Writes the decimal digits of value at out and returns the end.
+char* WriteDecimal(char* out, uint32_t value) {
+  if (value < 10) {
+    *out++ = static_cast<char>('0' + value);
+    return out;
   }
-  return text;
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 
-std::string WithoutZeroOctets(const std::string& content) {
-  std::string text;
-  text.reserve(content.size());
-  for (const char c : content) {
-    if (c != '\0') text += c;
+void AppendOidText(std::string& out, std::string_view content) {
+  // Each octet carries 7 bits (at most 3 digits and a dot); the first arc adds "2.".
+  const size_t start = out.size();
+  out.resize(start + content.size() * 4 + 4);
+  char* write = out.data() + start;
+  size_t pos = 1;
+  bool first = true;
+  while (pos <= content.size()) {
+    uint32_t arc = DecodeOidArcView(pos, content);
+    if (first) {
+      // The first sub-identifier joins two arcs; from 80 on the first arc is 2.
+      const uint32_t top = arc < 80 ? arc / 40 : 2;
+      write = WriteDecimal(write, top);
+      arc -= top * 40;
+      first = false;
+    }
+    *write++ = '.';
+    write = WriteDecimal(write, arc);
   }
-  return text;
+  out.resize(static_cast<size_t>(write - out.data()));
 }
 
-std::string DecodeValue(const std::string& content, int32_t type) {
+std::string DecodeValue(std::string_view content, int32_t type) {
+  std::string text;
   switch (type) {
     case SnmpTag::Integer:
-      return DecodeInteger(content);
+      return std::to_string(DecodeIntegerValue(content));
     case SnmpTag::OctetString:
     case SnmpTag::Opaque:
-      return WithoutZeroOctets(content);
+      if (content.find('\0') == std::string_view::npos) return std::string(content);
+      text.reserve(content.size());
+      for (const char c : content) {
+        if (c != '\0') text += c;
+      }
+      return text;
     case SnmpTag::ObjectId:
-      return OidBytesToText(content);
+      AppendOidText(text, content);
+      return text;
     case SnmpTag::IpAddress:
-      return DecodeIpAddress(content);
+      for (size_t i = 0; i < content.size(); ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(static_cast<uint8_t>(content[i]));
+      }
+      return text;
     case SnmpTag::Counter32:
     case SnmpTag::Gauge32:
-    case SnmpTag::TimeTicks:
-      return DecodeUnsigned(content);
+    case SnmpTag::TimeTicks: {
+      uint64_t sum = 0;
+      for (const char c : content) sum = (sum << 8) + static_cast<uint8_t>(c);
+      return std::to_string(static_cast<int64_t>(sum));
+    }
+    default:
+      return text;
+  }
+}
+
+uint32_t DecodeLengthView(size_t& pos, std::string_view message) {
+  const uint8_t first = OctetAt(message, pos++);
+  if (first < 0x80) return first;
+  uint32_t length = 0;
+  for (int count = first & 0x7F; count > 0; --count) {
+    length = (length << 8) | OctetAt(message, pos++);
+  }
+  return length;
+}
+
+enum class TItemKind { None, PastEnd, Constructed, Primitive };
+
+// Reads an item's tag and length. A primitive item that fits gives its content and leaves pos
+// past it; a constructed one leaves pos on its first content octet.
+TItemKind ReadHeader(size_t& pos, std::string_view message, int32_t& tag,
+                     std::string_view& content) {
+  tag = SnmpTag::Null;
+  if (pos >= message.size()) return TItemKind::None;
+  const uint8_t octet = OctetAt(message, pos++);
+  tag = octet;
+  const uint32_t length = DecodeLengthView(pos, message);
+  if (pos + static_cast<uint64_t>(length) - 1 > message.size()) return TItemKind::PastEnd;
+  if (octet & 0x20) return TItemKind::Constructed;
+  content = message.substr(pos - 1, length);
+  pos += length;
+  return TItemKind::Primitive;
+}
+
+std::string ItemText(TItemKind kind, int32_t tag, std::string_view content) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  switch (kind) {
+    case TItemKind::Constructed:
+      return {'$', kHex[(tag >> 4) & 0x0F], kHex[tag & 0x0F]};
+    case TItemKind::Primitive:
+      return DecodeValue(content, tag);
     default:
       return {};
   }
 }
 
-// Content octets of a 32-bit pattern from its most significant non-zero octet (0 gives 00).
-std::string SignificantOctets(uint32_t pattern) {
-  std::string octets;
-  int shift = 24;
-  while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
-  for (; shift >= 0; shift -= 8) octets += static_cast<char>((pattern >> shift) & 0xFF);
-  return octets;
+// The text-to-integer rule applied to an item's text, without building the text where the
+// number is known directly.
+int32_t ReadNumber(size_t& pos, std::string_view message) {
+  int32_t tag = 0;
+  std::string_view content;
+  const TItemKind kind = ReadHeader(pos, message, tag, content);
+  if (kind == TItemKind::Constructed) return tag;
+  if (kind == TItemKind::Primitive && tag == SnmpTag::Integer) return DecodeIntegerValue(content);
+  return SnmpStrToIntDef(ItemText(kind, tag, content));
 }
 
 }  // namespace
@@ -135,17 +406,11 @@ bool ParseIntegerText(std::string_view text, int64_t& value, bool& hex) {
   const auto [end, error] = std::from_chars(first, last, magnitude, hex ? 16 : 10);
   if (error != std::errc() || end != last) return false;
   if (hex) {
-    const auto pattern = static_cast<int64_t>(magnitude);
-    value = negative ? static_cast<int64_t>(0 - magnitude) : pattern;
+    value = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
     return true;
   }
-  if (negative) {
-    if (magnitude > static_cast<uint64_t>(INT64_MAX) + 1) return false;
-    value = static_cast<int64_t>(0 - magnitude);
-  } else {
-    if (magnitude > static_cast<uint64_t>(INT64_MAX)) return false;
-    value = static_cast<int64_t>(magnitude);
-  }
+  if (magnitude > static_cast<uint64_t>(INT64_MAX) + (negative ? 1 : 0)) return false;
+  value = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
   return true;
 }
 
@@ -161,143 +426,76 @@ int32_t SnmpStrToIntDef(const std::string& text, int32_t fallback) {
 }
 
 std::string EncodeLength(uint32_t length) {
-  if (length <= 127) return std::string(1, static_cast<char>(length));
   std::string octets;
-  for (uint32_t rest = length; rest != 0; rest >>= 8) {
-    octets.insert(octets.begin(), static_cast<char>(rest & 0xFF));
-  }
-  return static_cast<char>(0x80 + octets.size()) + octets;
+  AppendLength(octets, length);
+  return octets;
 }
 
 std::string MakeTlv(const std::string& content, int32_t tag) {
   std::string item;
   item.reserve(content.size() + 6);
   item += static_cast<char>(tag & 0xFF);
-  item += EncodeLength(static_cast<uint32_t>(content.size()));
+  AppendLength(item, static_cast<uint32_t>(content.size()));
   item += content;
   return item;
 }
 
 uint32_t DecodeLength(size_t& pos, const std::string& message) {
-  const uint8_t first = OctetAt(message, pos++);
-  if (first < 0x80) return first;
-  uint32_t length = 0;
-  for (int count = first & 0x7F; count > 0; --count) {
-    length = (length << 8) | OctetAt(message, pos++);
-  }
-  return length;
+  return DecodeLengthView(pos, message);
 }
 
 std::string EncodeSignedInt(int32_t value) {
-  const auto pattern = static_cast<uint32_t>(value);
-  if (value < 0) {
-    return {static_cast<char>(pattern >> 24), static_cast<char>((pattern >> 16) & 0xFF),
-            static_cast<char>((pattern >> 8) & 0xFF), static_cast<char>(pattern & 0xFF)};
-  }
-  std::string octets = SignificantOctets(pattern);
-  if (static_cast<uint8_t>(octets[0]) >= 0x80) octets.insert(octets.begin(), '\0');
+  std::string octets;
+  AppendSignedInt(octets, value);
   return octets;
 }
 
 std::string EncodeUnsignedInt(int32_t value) {
-  return SignificantOctets(static_cast<uint32_t>(value));
+  std::string octets;
+  AppendPattern(octets, static_cast<uint32_t>(value), false);
+  return octets;
 }
 
 std::string EncodeOidArc(uint32_t value) {
-  char groups[5];
-  int count = 0;
-  do {
-    groups[count++] = static_cast<char>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
   std::string octets;
-  for (int i = count - 1; i >= 0; --i) {
-    octets += static_cast<char>(i > 0 ? (groups[i] | 0x80) : groups[i]);
-  }
+  AppendOidArc(octets, value);
   return octets;
 }
 
 uint32_t DecodeOidArc(size_t& pos, const std::string& content) {
-  uint32_t value = 0;
-  uint8_t octet = 0;
-  do {
-    octet = OctetAt(content, pos++);
-    value = value * 128 + (octet & 0x7F);
-  } while (octet & 0x80);
-  return value;
+  return DecodeOidArcView(pos, content);
 }
 
 int32_t TakeArc(std::string& text) {
-  const auto dot = text.find('.');
-  std::string arc;
-  if (dot == std::string::npos) {
-    arc.swap(text);
-  } else {
-    arc = text.substr(0, dot);
-    text.erase(0, dot + 1);
-  }
-  return SnmpStrToIntDef(arc);
+  size_t pos = 0;
+  const int32_t number = NextArc(text, pos);
+  // A text without a dot is taken whole.
+  text.erase(0, pos);
+  return number;
 }
 
 std::string OidTextToBytes(const std::string& text) {
-  std::string rest = text;
-  const auto x = static_cast<uint32_t>(TakeArc(rest));
-  const auto y = static_cast<uint32_t>(TakeArc(rest));
-  std::string octets = EncodeOidArc(x * 40 + y);
-  while (!rest.empty()) octets += EncodeOidArc(static_cast<uint32_t>(TakeArc(rest)));
+  std::string octets;
+  AppendOidBytes(octets, text);
   return octets;
 }
 
 std::string OidBytesToText(const std::string& content) {
   std::string text;
-  size_t pos = 1;
-  bool first = true;
-  while (pos <= content.size()) {
-    uint32_t arc = DecodeOidArc(pos, content);
-    if (first) {
-      // The first sub-identifier joins two arcs; from 80 on the first arc is 2.
-      const uint32_t top = arc < 80 ? arc / 40 : 2;
-      text = std::to_string(top);
-      arc -= top * 40;
-      first = false;
-    }
-    text += '.';
-    text += std::to_string(arc);
-  }
+  AppendOidText(text, content);
   return text;
 }
 
 std::string IpTextToBytes(const std::string& text) {
-  std::string rest = text;
   std::string octets;
-  for (int part = 0; part < 4; ++part) {
-    std::string number;
-    const auto dot = rest.find('.');
-    if (part == 3 || dot == std::string::npos) {
-      number.swap(rest);
-    } else {
-      number = rest.substr(0, dot);
-      rest.erase(0, dot + 1);
-    }
-    octets += static_cast<char>(SnmpStrToIntDef(number) & 0xFF);
-  }
+  AppendIpBytes(octets, text);
   return octets;
 }
 
 std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType) {
-  valueType = SnmpTag::Null;
-  if (pos >= message.size()) return {};
-  const uint8_t tag = OctetAt(message, pos++);
-  valueType = tag;
-  const uint32_t length = DecodeLength(pos, message);
-  if (pos + static_cast<uint64_t>(length) - 1 > message.size()) return {};
-  if (tag & 0x20) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return {'$', kHex[tag >> 4], kHex[tag & 0x0F]};
-  }
-  const std::string content = message.substr(pos - 1, length);
-  pos += length;
-  return DecodeValue(content, tag);
+  std::string_view content;
+  const TItemKind kind = ReadHeader(pos, message, valueType, content);
+  return ItemText(kind, valueType, content);
 }
 
 TSNMPInfo::TSNMPInfo(TIdSNMP* owner) : Owner(owner) {
@@ -334,73 +532,107 @@ void TSNMPInfo::PadValues() {
 }
 
 void TSNMPInfo::AddVarBind(const std::string& oid, const std::string& value, int32_t valueType) {
+  AppendBinding(std::string(oid), std::string(value), valueType);
+}
+
+void TSNMPInfo::AppendBinding(std::string&& oid, std::string&& value, int32_t valueType) {
   PadValues();
-  oids_.push_back(oid);
+  oids_.push_back(std::move(oid));
   if (values_.size() >= oids_.size()) {
-    values_[oids_.size() - 1] = {value, valueType};
+    values_[oids_.size() - 1] = {std::move(value), valueType};
   } else {
-    values_.push_back({value, valueType});
+    values_.push_back({std::move(value), valueType});
   }
 }
 
+namespace {
+[[noreturn]] void RaiseIndexError(size_t index) {
+  throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+}
+}  // namespace
+
 const std::string& TSNMPInfo::OidAt(size_t index) const {
-  if (index >= oids_.size()) {
-    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-  }
+  if (index >= oids_.size()) RaiseIndexError(index);
   return oids_[index];
 }
 
 const std::string& TSNMPInfo::ValueAt(size_t index) const {
-  if (index >= values_.size()) {
-    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-  }
+  if (index >= values_.size()) RaiseIndexError(index);
   return values_[index].text;
 }
 
 int32_t TSNMPInfo::ValueTypeAt(size_t index) const {
-  if (index >= values_.size()) {
-    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-  }
+  if (index >= values_.size()) RaiseIndexError(index);
   return values_[index].type;
 }
 
 std::string TSNMPInfo::EncodeMessage() {
   PadValues();
-  std::string bindings;
+  // Every item header takes at most six octets, every INTEGER at most five.
+  size_t capacity = 8 * 6 + 4 * 5 + community_.size();
   for (size_t i = 0; i < oids_.size(); ++i) {
     const int32_t type = values_[i].type == 0 ? SnmpTag::OctetString : values_[i].type;
-    bindings += MakeTlv(MakeTlv(OidTextToBytes(oids_[i]), SnmpTag::ObjectId) +
-                            MakeTlv(ValueContent(values_[i].text, type), type),
-                        SnmpTag::Sequence);
+    capacity += 3 * 6 + 5 * (oids_[i].size() + 2) + ValueBound(values_[i].text, type);
   }
-  const std::string pdu = MakeTlv(EncodeSignedInt(RequestId), SnmpTag::Integer) +
-                          MakeTlv(EncodeSignedInt(ErrStatus), SnmpTag::Integer) +
-                          MakeTlv(EncodeSignedInt(ErrIndex), SnmpTag::Integer) +
-                          MakeTlv(bindings, SnmpTag::Sequence);
-  return MakeTlv(MakeTlv(EncodeSignedInt(Version), SnmpTag::Integer) +
-                     MakeTlv(community_, SnmpTag::OctetString) + MakeTlv(pdu, PduType),
-                 SnmpTag::Sequence);
+  TTlvWriter out(capacity);
+  const auto putInteger = [&out](int32_t value) {
+    const size_t mark = out.Begin(SnmpTag::Integer);
+    out.PutSignedInt(value);
+    out.End(mark);
+  };
+  const size_t message = out.Begin(SnmpTag::Sequence);
+  putInteger(Version);
+  const size_t community = out.Begin(SnmpTag::OctetString);
+  out.Put(community_);
+  out.End(community);
+  const size_t pdu = out.Begin(PduType);
+  putInteger(RequestId);
+  putInteger(ErrStatus);
+  putInteger(ErrIndex);
+  const size_t list = out.Begin(SnmpTag::Sequence);
+  for (size_t i = 0; i < oids_.size(); ++i) {
+    const int32_t type = values_[i].type == 0 ? SnmpTag::OctetString : values_[i].type;
+    const size_t binding = out.Begin(SnmpTag::Sequence);
+    const size_t name = out.Begin(SnmpTag::ObjectId);
+    out.PutOid(oids_[i]);
+    out.End(name);
+    const size_t value = out.Begin(type);
+    PutValueContent(out, values_[i].text, type);
+    out.End(value);
+    out.End(binding);
+  }
+  out.End(list);
+  out.End(pdu);
+  out.End(message);
+  return out.Finish();
 }
 
 void TSNMPInfo::DecodeMessage(const std::string& message) {
   size_t pos = 2;
-  const uint32_t endMark = DecodeLength(pos, message);
+  const uint32_t endMark = DecodeLengthView(pos, message);
   int32_t type = 0;
-  Version = SnmpStrToIntDef(ReadItem(pos, message, type));
-  SetCommunity(ReadItem(pos, message, type));
-  PduType = SnmpStrToIntDef(ReadItem(pos, message, type));
-  RequestId = SnmpStrToIntDef(ReadItem(pos, message, type));
-  ErrStatus = SnmpStrToIntDef(ReadItem(pos, message, type));
-  ErrIndex = SnmpStrToIntDef(ReadItem(pos, message, type));
-  ReadItem(pos, message, type);
+  Version = ReadNumber(pos, message);
+  std::string_view community;
+  const size_t communityPos = pos;
+  if (ReadHeader(pos, message, type, community) != TItemKind::Primitive ||
+      type != SnmpTag::OctetString || community != community_) {
+    pos = communityPos;
+    SetCommunity(ReadItem(pos, message, type));
+  }
+  PduType = ReadNumber(pos, message);
+  RequestId = ReadNumber(pos, message);
+  ErrStatus = ReadNumber(pos, message);
+  ErrIndex = ReadNumber(pos, message);
+  std::string_view header;
+  ReadHeader(pos, message, type, header);
   // A length claiming more octets than arrived must not keep the loop alive: stop at the end of
   // the message and on a binding that moves nothing.
   while (pos < endMark && pos <= message.size()) {
     const size_t start = pos;
-    ReadItem(pos, message, type);
-    const std::string oid = ReadItem(pos, message, type);
-    const std::string value = ReadItem(pos, message, type);
+    ReadHeader(pos, message, type, header);
+    std::string oid = ReadItem(pos, message, type);
+    std::string value = ReadItem(pos, message, type);
     if (pos == start) break;
-    AddVarBind(oid, value, type);
+    AppendBinding(std::move(oid), std::move(value), type);
   }
 }

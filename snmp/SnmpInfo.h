@@ -61,6 +61,8 @@ class TSNMPInfo {
   void DecodeMessage(const std::string& message);
 
  private:
+  void AppendBinding(std::string&& oid, std::string&& value, int32_t valueType);
+
   struct TValue {
     std::string text;
     int32_t type;

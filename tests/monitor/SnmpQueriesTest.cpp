@@ -6,27 +6,11 @@
 
 #include "SnmpAgents.h"
 #include "SnmpQueries.h"
+#include "SnmpSimFixture.h"
 
 namespace {
 
-class QueriesAgainstSnmpSim : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    agent_ = std::make_unique<TSnmpSimAgent>();
-    agent_->Start(TestDataDir());
-  }
-  static void TearDownTestSuite() { agent_.reset(); }
-
-  void SetUp() override {
-    snmp_.SetHost("127.0.0.1");
-    snmp_.SetPort(agent_->Port());
-    snmp_.SetReceiveTimeout(3000);
-  }
-
-  static std::unique_ptr<TSnmpSimAgent> agent_;
-  TIdSNMP snmp_;
-};
-std::unique_ptr<TSnmpSimAgent> QueriesAgainstSnmpSim::agent_;
+using QueriesAgainstSnmpSim = TSnmpSimSuite;
 
 struct TWalkCase {
   const char* name;
@@ -71,9 +55,7 @@ TEST_F(QueriesAgainstSnmpSim, OtherCommunityGetsNoAnswer) {
 
 TEST(Queries, NoAgentGivesEmptyResults) {
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(FreeUdpPort());
-  snmp.SetReceiveTimeout(300);
+  AimAt(snmp, FreeUdpPort(), 300);
   std::string list = "x";
   EXPECT_EQ(0, SnmpWalkIndexes(snmp, "1.3.6.1.2.1.2.2.1.1", list));
   EXPECT_EQ("", list);
@@ -105,9 +87,7 @@ TEST(Queries, WalkStopsWhenTheAgentDoesNotAdvance) {
     return std::vector<std::string>{GetNextAnswer(request, "1.3.6.1.2.1.2.2.1.1.5")};
   });
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(agent.Port());
-  snmp.SetReceiveTimeout(2000);
+  AimAt(snmp, agent.Port(), 2000);
   std::string list;
   EXPECT_EQ(1, SnmpWalkIndexes(snmp, "1.3.6.1.2.1.2.2.1.1", list));
   EXPECT_EQ("5,", list);
@@ -123,9 +103,7 @@ TEST(Queries, WalkStopsWhenTheAgentGoesBack) {
         GetNextAnswer(request, first ? "1.3.6.1.2.1.2.2.1.1.9" : "1.3.6.1.2.1.2.2.1.1.10.0")};
   });
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(agent.Port());
-  snmp.SetReceiveTimeout(2000);
+  AimAt(snmp, agent.Port(), 2000);
   std::string list;
   // 1.10.0 comes after 1.9 numerically although "10.0" < "9" as text.
   EXPECT_EQ(2, SnmpWalkIndexes(snmp, "1.3.6.1.2.1.2.2.1.1", list));

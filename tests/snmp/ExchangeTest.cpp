@@ -8,6 +8,7 @@
 
 #include "IdSNMP.h"
 #include "SnmpAgents.h"
+#include "SnmpSimFixture.h"
 
 namespace {
 
@@ -41,24 +42,7 @@ int32_t RequestIdOf(const std::string& request) {
   return decoded.RequestId;
 }
 
-class AgainstSnmpSim : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    agent_ = std::make_unique<TSnmpSimAgent>();
-    agent_->Start(TestDataDir());
-  }
-  static void TearDownTestSuite() { agent_.reset(); }
-
-  void SetUp() override {
-    snmp_.SetHost("127.0.0.1");
-    snmp_.SetPort(agent_->Port());
-    snmp_.SetReceiveTimeout(3000);
-  }
-
-  static std::unique_ptr<TSnmpSimAgent> agent_;
-  TIdSNMP snmp_;
-};
-std::unique_ptr<TSnmpSimAgent> AgainstSnmpSim::agent_;
+using AgainstSnmpSim = TSnmpSimSuite;
 
 TEST_F(AgainstSnmpSim, GetRequestReadsTheValue) {
   PrepareGet(snmp_, "1.3.6.1.2.1.2.2.1.10.2");
@@ -100,9 +84,7 @@ TEST_F(AgainstSnmpSim, ExchangesUseFreshPositiveRequestIds) {
 
 TEST(Exchange, NoAgentGivesFalseAfterTheTimeout) {
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(FreeUdpPort());
-  snmp.SetReceiveTimeout(300);
+  AimAt(snmp, FreeUdpPort(), 300);
   PrepareGet(snmp, "1.3.6.1.2.1.1.3.0");
   const auto start = Clock::now();
   EXPECT_FALSE(snmp.ExchangeQuery());
@@ -120,9 +102,7 @@ TEST(Exchange, LateReplyToAnEarlierRequestIsDropped) {
                                     Reply(request, id, "fresh")};
   });
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(agent.Port());
-  snmp.SetReceiveTimeout(2000);
+  AimAt(snmp, agent.Port(), 2000);
   for (int round = 0; round < 2; ++round) {
     PrepareGet(snmp, "1.3.6.1.2.1.1.5.0");
     ASSERT_TRUE(snmp.ExchangeQuery());
@@ -136,9 +116,7 @@ TEST(Exchange, OnlyMismatchedRepliesEndInTheTimeout) {
     return std::vector<std::string>{Reply(request, RequestIdOf(request) + 1, "other")};
   });
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(agent.Port());
-  snmp.SetReceiveTimeout(300);
+  AimAt(snmp, agent.Port(), 300);
   PrepareGet(snmp, "1.3.6.1.2.1.1.5.0");
   EXPECT_FALSE(snmp.ExchangeQuery());
   EXPECT_EQ(0u, snmp.ReplyInfo().Count());
@@ -148,9 +126,7 @@ TEST(Exchange, DatagramLongerThanTheBufferIsMessageTooLong) {
   TFakeUdpAgent agent(
       [](const std::string&) { return std::vector<std::string>{std::string(9000, 'x')}; });
   TIdSNMP snmp;
-  snmp.SetHost("127.0.0.1");
-  snmp.SetPort(agent.Port());
-  snmp.SetReceiveTimeout(2000);
+  AimAt(snmp, agent.Port(), 2000);
   PrepareGet(snmp, "1.3.6.1.2.1.1.5.0");
   try {
     snmp.ExchangeQuery();
