@@ -64,7 +64,7 @@ TEST(Queries, NoAgentGivesEmptyResults) {
 
 TEST(Queries, GetValueSwallowsErrorsButWalkPassesThemOn) {
   TIdSNMP snmp;
-  snmp.SetHost("no-such-host.invalid");
+  snmp.SetHost("no..such..host");  // malformed: fails without asking a name server
   EXPECT_EQ("", SnmpGetValue(snmp, "1.3.6.1.2.1.1.3.0"));
   std::string list;
   EXPECT_THROW(SnmpWalkIndexes(snmp, "1.3.6.1.2.1.2.2.1.1", list), EIdSocketError);
