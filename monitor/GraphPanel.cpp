@@ -47,6 +47,10 @@ TScrollBox::TScrollBox(QWidget* parent) : QScrollArea(parent) {
   setWidgetResizable(true);
   auto* rows = new QWidget;
   rows->setObjectName(QStringLiteral("Rows"));
+  // Value texts such as "Avail: 24,105.2 Mb" must fit the 100-pixel column under the gauge.
+  QFont narrow = rows->font();
+  narrow.setStretch(QFont::SemiCondensed);
+  rows->setFont(narrow);
   setWidget(rows);
   rows->installEventFilter(this);
 }
@@ -57,7 +61,8 @@ int TScrollBox::RowsWidth() const {
 }
 
 void TScrollBox::SetRowCount(int count) {
-  Rows()->setMinimumHeight(count * RowHeight);
+  // The last row's chart reaches below the row pitch; leave room for all of it.
+  Rows()->setMinimumHeight(count > 0 ? (count - 1) * RowHeight + 24 + ChartHeight + 8 : 0);
 }
 
 void TScrollBox::DestroyRows() {

@@ -19,10 +19,6 @@ uint32_t ReadCounter(TIdSNMP& snmp, const std::string& oid) {
   return value;
 }
 
-std::string Instance(const char* column, int32_t index) {
-  return std::string(column) + "." + std::to_string(index);
-}
-
 }  // namespace
 
 void TForm1::BuildInterfaces() {
@@ -35,14 +31,14 @@ void TForm1::BuildInterfaces() {
     auto record = std::make_unique<TInterface>();
     TInterface& item = *record;
     item.Index = StrToInt(TakeListElement(list));
-    item.Descr = Text(SnmpGetValue(IdSNMP1, Instance(Oids::IfDescr, item.Index)));
-    if (!TryStrToLW(SnmpGetValue(IdSNMP1, Instance(Oids::IfSpeed, item.Index)), item.Speed)) {
+    item.Descr = Text(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::IfDescr, item.Index)));
+    if (!TryStrToLW(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::IfSpeed, item.Index)), item.Speed)) {
       item.Speed = 0;
     }
     if (item.Speed == 0) item.Speed = 1;
-    item.IfType = Text(SnmpGetValue(IdSNMP1, Instance(Oids::IfType, item.Index)));
-    item.InOctetsOid = Instance(Oids::IfInOctets, item.Index);
-    item.OutOctetsOid = Instance(Oids::IfOutOctets, item.Index);
+    item.IfType = Text(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::IfType, item.Index)));
+    item.InOctetsOid = Oids::Instance(Oids::IfInOctets, item.Index);
+    item.OutOctetsOid = Oids::Instance(Oids::IfOutOctets, item.Index);
     item.LastUpTime = StrToLW(SnmpGetValue(IdSNMP1, Oids::SysUpTime));
     item.LastInOctets = ReadCounter(IdSNMP1, item.InOctetsOid);
     item.LastOutOctets = ReadCounter(IdSNMP1, item.OutOctetsOid);

@@ -33,7 +33,7 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   QFont tahoma = font();
   tahoma.setPointSize(8);
   setFont(tahoma);
-  resize(481, 461 + 50);
+  resize(520, 461 + 50);
 
   IdSNMP1.SetReceiveTimeout(5000);
   IdSNMP1.SetCommunity("pewter");
@@ -142,7 +142,8 @@ void TForm1::CreateToolBar() {
   ToolBar2 = addToolBar(QStringLiteral("ToolBar2"));
   ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
   ToolBar2->setMovable(false);
-  ToolBar2->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  ToolBar2->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ToolBar2->setIconSize(QSize(20, 20));
 
   auto makeBox = [this](const char* name, const QString& hint) {
     auto* box = new QComboBox(ToolBar2);

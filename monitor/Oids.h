@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Object names read from the monitored host.
 namespace Oids {
 inline constexpr const char* SysUpTime = "1.3.6.1.2.1.1.3.0";
@@ -20,4 +23,9 @@ inline constexpr const char* StorageDescr = "1.3.6.1.2.1.25.2.3.1.3";
 inline constexpr const char* StorageAllocationUnits = "1.3.6.1.2.1.25.2.3.1.4";
 inline constexpr const char* StorageSize = "1.3.6.1.2.1.25.2.3.1.5";
 inline constexpr const char* StorageUsed = "1.3.6.1.2.1.25.2.3.1.6";
+
+// A table cell: the column's name, ".", and the row index.
+inline std::string Instance(const char* column, int32_t index) {
+  return std::string(column) + "." + std::to_string(index);
+}
 }  // namespace Oids

@@ -22,12 +22,6 @@ QString StorageTypeName(int32_t lastArc) {
   }
 }
 
-namespace {
-std::string Instance(const char* column, int32_t index) {
-  return std::string(column) + "." + std::to_string(index);
-}
-}  // namespace
-
 void TForm1::BuildStorage() {
   std::string list;
   const int32_t count = SnmpWalkIndexes(IdSNMP1, Oids::StorageIndex, list);
@@ -38,14 +32,14 @@ void TForm1::BuildStorage() {
     auto record = std::make_unique<TStorage>();
     TStorage& item = *record;
     item.Index = StrToInt(TakeListElement(list));
-    item.Descr =
-        QString::fromLocal8Bit(SnmpGetValue(IdSNMP1, Instance(Oids::StorageDescr, item.Index)));
-    item.Size = StrToInt(SnmpGetValue(IdSNMP1, Instance(Oids::StorageSize, item.Index)));
+    item.Descr = QString::fromLocal8Bit(
+        SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageDescr, item.Index)));
+    item.Size = StrToInt(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageSize, item.Index)));
     item.AllocationUnits =
-        StrToInt(SnmpGetValue(IdSNMP1, Instance(Oids::StorageAllocationUnits, item.Index)));
-    item.SizeOid = Instance(Oids::StorageSize, item.Index);
-    item.UsedOid = Instance(Oids::StorageUsed, item.Index);
-    const std::string type = SnmpGetValue(IdSNMP1, Instance(Oids::StorageType, item.Index));
+        StrToInt(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageAllocationUnits, item.Index)));
+    item.SizeOid = Oids::Instance(Oids::StorageSize, item.Index);
+    item.UsedOid = Oids::Instance(Oids::StorageUsed, item.Index);
+    const std::string type = SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageType, item.Index));
     const size_t dot = type.rfind('.');
     item.TypeName =
         StorageTypeName(StrToInt(dot == std::string::npos ? type : type.substr(dot + 1)));

@@ -27,10 +27,8 @@ int main(int argc, char** argv) {
   options->chkAutoHeight->setChecked(true);
   form.acConnect->trigger();
   form.PageControl1->setCurrentIndex(tab);
-  if (tab == 0) {
-    options->move(form.frameGeometry().right() + 12, 10);
-    options->show();
-  }
+  options->move(form.frameGeometry().right() + 12, 10);
+  options->show();
   QTimer::singleShot(1500, [&] { form.acRefresh->trigger(); });
   QTimer::singleShot(3000, [&] {
     QApplication::primaryScreen()->grabWindow(0).save(out);
