@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <array>
 #include <exception>
 
@@ -104,6 +105,9 @@ void TForm1::CreateActions() {
   connect(acAbout, &QAction::triggered, this, [this] { Guarded([this] { ShowAbout(); }); });
   connect(acTesselby, &QAction::triggered, this, [this] { Guarded([] { OpenMakerSite(); }); });
   connect(acHelp, &QAction::triggered, this, [this] { Guarded([] { ShowHelpContext(100); }); });
+  // The help key of the window leads to the same topic.
+  auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
+  connect(helpKey, &QShortcut::activated, acHelp, &QAction::trigger);
   connect(acRefresh, &QAction::triggered, this, &TForm1::Timer1Timer);
   connect(acOptions, &QAction::triggered, this, [this] { Guarded([this] { RunOptions(); }); });
   connect(acProcessorUpdate, &QAction::triggered, this,

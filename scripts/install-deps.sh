@@ -22,8 +22,10 @@ sudo=""
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 # The snmpd package would start the system's own agent; Corvane starts its own when needed.
-echo exit 101 | $sudo tee /usr/sbin/policy-rc.d >/dev/null
-$sudo chmod +x /usr/sbin/policy-rc.d
-trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  echo exit 101 | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+  $sudo chmod +x /usr/sbin/policy-rc.d
+  trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
   >/dev/null
