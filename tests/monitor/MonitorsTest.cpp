@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLineEdit>
+#include <QTest>
 #include <QTextStream>
 
 #include "Clock.h"
@@ -79,6 +81,18 @@ TEST_F(Monitors, ProcessorRowsCaptionsPositionsAndClampedLoad) {
   EXPECT_EQ(chart->BottomAxis.Maximum, 15);
   EXPECT_TRUE(chart->BottomAxis.Inverted);
   EXPECT_EQ(chart->Series[0].Color, QColor(Qt::red));
+}
+
+TEST_F(Monitors, EditingTheHostDisconnectsAndEmptiesTheTabs) {
+  QTest::keyClicks(Form->cbxHost->lineEdit(), "1");
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_EQ(Form->windowTitle(), "Corvane");
+  for (TScrollBox* box : {Form->ScrollBox1, Form->ScrollBox2, Form->ScrollBox3}) {
+    EXPECT_TRUE(box->Rows()->children().isEmpty());
+  }
+  EXPECT_EQ(Form->ProcessorList.Count() + Form->InterfaceList.Count() + Form->StorageList.Count(),
+            0);
+  EXPECT_FALSE(Form->LogFile.IsOpen());
 }
 
 TEST_F(Monitors, ChartsFollowTheWindowWidth) {
