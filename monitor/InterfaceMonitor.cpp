@@ -109,7 +109,7 @@ void TForm1::acInterfaceUpdateExecute() {
       }
       if (chart->LeftAxis.Maximum < rate) chart->LeftAxis.Maximum = RoundToTenth(rate);
       StepHistory(series, rate, QueryInterval, direction.Color);
-      if (LogKindChecked(1))
+      if (LogKindChecked(TItemKind::Interface))
         LogFile.WriteRow(direction.Tag, item.Descr, FormatGeneral(rate, locale));
     }
     if (frmOptions->chkAutoHeight->isChecked()) chart->LeftAxis.Maximum = AutoHeightMaximum(*chart);

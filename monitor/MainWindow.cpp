@@ -378,6 +378,24 @@ void TForm1::UpdateHistory(QComboBox* box) {
   box->setCurrentIndex(0);
 }
 
+TChartSetup TForm1::ChartSetup() const {
+  return {SeriesKindForType(frmOptions->cbxType->currentIndex()),
+          static_cast<int>(StrToInt(frmOptions->cbxGraph->currentText().toStdString()))};
+}
+
+bool TForm1::LogKindChecked(TItemKind kind) const {
+  if (!frmOptions->chkLog->isChecked()) return false;
+  switch (kind) {
+    case TItemKind::Processor:
+      return frmOptions->chkProcessor->isChecked();
+    case TItemKind::Interface:
+      return frmOptions->chkInterface->isChecked();
+    case TItemKind::Storage:
+      return frmOptions->chkStorage->isChecked();
+  }
+  return false;
+}
+
 void TForm1::Timer1Timer() {
   // A poll waiting in an error box lets the timer fire again; that tick is skipped rather
   // than stacking another poll (and another box) on top of it.

@@ -97,7 +97,8 @@ class TForm1 : public QMainWindow {
   void acProcessorUpdateExecute();
   void acInterfaceUpdateExecute();
   void acStorageUpdateExecute();
-  bool LogKindChecked(int kind) const;
+  // Whether logging and the kind's own log box are both checked now.
+  bool LogKindChecked(TItemKind kind) const;
   TChartSetup ChartSetup() const;
 
   TfrmOptions* frmOptions = nullptr;

@@ -7,11 +7,6 @@
 #include "OptionsDialog.h"
 #include "SnmpQueries.h"
 
-TChartSetup TForm1::ChartSetup() const {
-  return {SeriesKindForType(frmOptions->cbxType->currentIndex()),
-          static_cast<int>(StrToInt(frmOptions->cbxGraph->currentText().toStdString()))};
-}
-
 void TForm1::BuildProcessors() {
   std::string list;
   const int32_t count = SnmpWalkIndexes(IdSNMP1, Oids::ProcessorIdColumn, list);
@@ -34,18 +29,6 @@ void TForm1::BuildProcessors() {
   }
 }
 
-bool TForm1::LogKindChecked(int kind) const {
-  if (!frmOptions->chkLog->isChecked()) return false;
-  switch (kind) {
-    case 0:
-      return frmOptions->chkProcessor->isChecked();
-    case 1:
-      return frmOptions->chkInterface->isChecked();
-    default:
-      return frmOptions->chkStorage->isChecked();
-  }
-}
-
 void TForm1::acProcessorUpdateExecute() {
   QWidget* rows = ScrollBox1->Rows();
   for (int i = 0; i < ProcessorList.Count(); ++i) {
@@ -56,7 +39,7 @@ void TForm1::acProcessorUpdateExecute() {
     int32_t load = 0;
     if (!TryStrToInt(SnmpGetValue(IdSNMP1, processor.LoadOid), load)) load = 0;
     gauge->SetPosition(load);
-    if (LogKindChecked(0)) {
+    if (LogKindChecked(TItemKind::Processor)) {
       LogFile.WriteRow(LogTag::Processor, QString::number(processor.Index), QString::number(load));
     }
     PushValue(chart->Series[0], gauge->Position(), QueryInterval, chart->MaxPointsPerPage, Qt::red);

@@ -73,7 +73,7 @@ void TForm1::acStorageUpdateExecute() {
     if (!gauge || !chart) continue;
     int32_t used = 0;
     if (!TryStrToInt(SnmpGetValue(IdSNMP1, item.UsedOid), used)) used = 0;
-    if (LogKindChecked(2))
+    if (LogKindChecked(TItemKind::Storage))
       LogFile.WriteRow(LogTag::Storage, item.Descr, FormatGeneral(used, locale));
 
     const double usedMegabytes = UnitsToMegabytes(item.AllocationUnits, used);
