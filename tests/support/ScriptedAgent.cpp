@@ -1,0 +1,260 @@
+#include "ScriptedAgent.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <fstream>
+#include <stdexcept>
+
+#include "SnmpInfo.h"
+
+namespace {
+
+constexpr int32_t kGetBulkRequest = 0xA5;
+constexpr int32_t kNoSuchName = 2;
+constexpr int32_t kNoSuchObject = 0x80;
+constexpr int32_t kNoSuchInstance = 0x81;
+constexpr int32_t kEndOfMibView = 0x82;
+
+std::string Hex(const std::string& octets, size_t from, size_t to) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (size_t i = from; i < to && i < octets.size(); ++i) {
+    const auto octet = static_cast<uint8_t>(octets[i]);
+    text += kDigits[octet >> 4];
+    text += kDigits[octet & 0x0F];
+    text += ' ';
+  }
+  return text;
+}
+
+// Length octets at pos (0-based, advanced).
+size_t ReadLength(const std::string& octets, size_t& pos) {
+  const auto first = static_cast<uint8_t>(octets.at(pos++));
+  if (first < 0x80) return first;
+  size_t length = 0;
+  for (int count = first & 0x7F; count > 0; --count) {
+    length = (length << 8) | static_cast<uint8_t>(octets.at(pos++));
+  }
+  return length;
+}
+
+}  // namespace
+
+TScriptedMib::TKey TScriptedMib::KeyOf(const std::string& oid) {
+  TKey key;
+  const char* cursor = oid.data();
+  const char* end = oid.data() + oid.size();
+  while (cursor < end) {
+    uint32_t arc = 0;
+    const auto result = std::from_chars(cursor, end, arc);
+    key.push_back(arc);
+    cursor = result.ptr;
+    if (cursor < end) ++cursor;  // the dot
+  }
+  return key;
+}
+
+void TScriptedMib::Set(const std::string& oid, int32_t type, const std::string& value) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  objects_[KeyOf(oid)] = {oid, type, value};
+}
+
+void TScriptedMib::Remove(const std::string& oid) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  objects_.erase(KeyOf(oid));
+}
+
+void TScriptedMib::Load(const std::string& snmprecPath) {
+  std::ifstream in(snmprecPath);
+  if (!in) throw std::runtime_error("cannot read " + snmprecPath);
+  for (std::string line; std::getline(in, line);) {
+    const auto first = line.find('|');
+    const auto second = line.find('|', first + 1);
+    if (first == std::string::npos || second == std::string::npos) continue;
+    Set(line.substr(0, first), std::stoi(line.substr(first + 1, second - first - 1)),
+        line.substr(second + 1));
+  }
+}
+
+std::string TScriptedMib::Answer(const std::string& request) const {
+  TSNMPInfo query(nullptr);
+  try {
+    query.DecodeMessage(request);
+  } catch (const ERangeError&) {
+    return {};
+  }
+  // The community assignment during decoding resets the version; read it again.
+  size_t pos = 2;
+  DecodeLength(pos, request);
+  int32_t type = 0;
+  const int32_t version = SnmpStrToIntDef(ReadItem(pos, request, type));
+  const bool v2 = version == 1;
+
+  TSNMPInfo reply(nullptr);
+  reply.SetCommunity(query.Community());
+  reply.Version = version;
+  reply.PduType = SnmpTag::GetResponse;
+  reply.RequestId = query.RequestId;
+
+  const std::lock_guard<std::mutex> guard(lock_);
+  const auto next = [this](const std::string& oid) { return objects_.upper_bound(KeyOf(oid)); };
+  const auto fail = [&](size_t index) {
+    reply.ErrStatus = kNoSuchName;
+    reply.ErrIndex = static_cast<int32_t>(index + 1);
+    for (size_t i = 0; i < query.Count(); ++i) reply.AddVarBind(query.OidAt(i), "", SnmpTag::Null);
+    return reply.EncodeMessage();
+  };
+
+  switch (query.PduType) {
+    case SnmpTag::GetRequest:
+      for (size_t i = 0; i < query.Count(); ++i) {
+        const auto found = objects_.find(KeyOf(query.OidAt(i)));
+        if (found != objects_.end()) {
+          reply.AddVarBind(found->second.Oid, found->second.Text, found->second.Type);
+        } else if (!v2) {
+          return fail(i);
+        } else {
+          // An instance of a known column is noSuchInstance, anything else noSuchObject.
+          auto column = KeyOf(query.OidAt(i));
+          if (!column.empty()) column.pop_back();
+          const auto after = objects_.lower_bound(column);
+          const bool inColumn = after != objects_.end() &&
+                                std::equal(column.begin(), column.end(), after->first.begin());
+          reply.AddVarBind(query.OidAt(i), "", inColumn ? kNoSuchInstance : kNoSuchObject);
+        }
+      }
+      return reply.EncodeMessage();
+    case SnmpTag::GetNextRequest:
+      for (size_t i = 0; i < query.Count(); ++i) {
+        const auto found = next(query.OidAt(i));
+        if (found != objects_.end()) {
+          reply.AddVarBind(found->second.Oid, found->second.Text, found->second.Type);
+        } else if (!v2) {
+          return fail(i);
+        } else {
+          reply.AddVarBind(query.OidAt(i), "", kEndOfMibView);
+        }
+      }
+      return reply.EncodeMessage();
+    case kGetBulkRequest: {
+      if (!v2) return {};
+      const auto nonRepeaters = static_cast<size_t>(std::max(query.ErrStatus, 0));
+      const int32_t repetitions = std::max(query.ErrIndex, 0);
+      const auto add = [&](const std::string& oid) {
+        const auto found = next(oid);
+        if (found == objects_.end()) {
+          reply.AddVarBind(oid, "", kEndOfMibView);
+          return oid;
+        }
+        reply.AddVarBind(found->second.Oid, found->second.Text, found->second.Type);
+        return found->second.Oid;
+      };
+      for (size_t i = 0; i < nonRepeaters && i < query.Count(); ++i) add(query.OidAt(i));
+      std::vector<std::string> cursors;
+      for (size_t i = nonRepeaters; i < query.Count(); ++i) cursors.push_back(query.OidAt(i));
+      for (int32_t round = 0; round < repetitions && !cursors.empty(); ++round) {
+        bool any = false;
+        for (std::string& cursor : cursors) {
+          const std::string before = cursor;
+          cursor = add(cursor);
+          any = any || cursor != before;
+        }
+        if (!any) break;
+      }
+      return reply.EncodeMessage();
+    }
+    default:
+      return {};
+  }
+}
+
+TScriptedAgent::TScriptedAgent(std::string community) : community_(std::move(community)) {
+  udp_ = std::make_unique<TFakeUdpAgent>([this](const std::string& request) {
+    {
+      const std::lock_guard<std::mutex> guard(lock_);
+      received_.push_back(request);
+    }
+    if (Silent) return std::vector<std::string>{};
+    if (const int delay = DelayMicroseconds; delay > 0) usleep(static_cast<useconds_t>(delay));
+    TSNMPInfo probe(nullptr);
+    try {
+      probe.DecodeMessage(request);
+    } catch (const ERangeError&) {
+      return std::vector<std::string>{};
+    }
+    if (probe.Community() != community_) return std::vector<std::string>{};
+    std::string answer = Mib.Answer(request);
+    if (answer.empty()) return std::vector<std::string>{};
+    return std::vector<std::string>{answer};
+  });
+}
+
+TScriptedAgent::~TScriptedAgent() {
+  udp_.reset();
+}
+
+std::vector<std::string> TScriptedAgent::Received() const {
+  const std::lock_guard<std::mutex> guard(lock_);
+  return received_;
+}
+
+void TScriptedAgent::ClearReceived() {
+  const std::lock_guard<std::mutex> guard(lock_);
+  received_.clear();
+}
+
+void FillHost(TScriptedMib& mib, int interfaces) {
+  mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "100000");
+  for (int p : {768, 769}) {
+    const std::string index = std::to_string(p);
+    mib.Set("1.3.6.1.2.1.25.3.3.1.1." + index, 6, "0.0");
+    mib.Set("1.3.6.1.2.1.25.3.3.1.2." + index, 2, std::to_string(p - 760));
+  }
+  for (int i = 1; i <= interfaces; ++i) {
+    const std::string index = std::to_string(i);
+    mib.Set("1.3.6.1.2.1.2.2.1.1." + index, 2, index);
+    mib.Set("1.3.6.1.2.1.2.2.1.2." + index, 4, "eth" + index);
+    mib.Set("1.3.6.1.2.1.2.2.1.3." + index, 2, "6");
+    mib.Set("1.3.6.1.2.1.2.2.1.5." + index, 0x42, "1000000000");
+    mib.Set("1.3.6.1.2.1.2.2.1.10." + index, 0x41, std::to_string(1000 * i));
+    mib.Set("1.3.6.1.2.1.2.2.1.16." + index, 0x41, std::to_string(2000 * i));
+  }
+  const struct {
+    int Index, Type, Units;
+    const char* Descr;
+    int Size, Used;
+  } areas[] = {{1, 2, 1024, "Physical memory", 2097152, 1048576},
+               {5, 5, 512, "Removable disk", 1000, 10},
+               {31, 4, 4096, "/", 262144, 250000}};
+  for (const auto& area : areas) {
+    const std::string index = std::to_string(area.Index);
+    const std::string column = "1.3.6.1.2.1.25.2.3.1.";
+    mib.Set(column + "1." + index, 2, index);
+    mib.Set(column + "2." + index, 6, "1.3.6.1.2.1.25.2.1." + std::to_string(area.Type));
+    mib.Set(column + "3." + index, 4, area.Descr);
+    mib.Set(column + "4." + index, 2, std::to_string(area.Units));
+    mib.Set(column + "5." + index, 2, std::to_string(area.Size));
+    mib.Set(column + "6." + index, 2, std::to_string(area.Used));
+  }
+}
+
+std::string MaskedHex(const std::string& datagram) {
+  // SEQUENCE, version, community, then the PDU's header and its request-id.
+  try {
+    size_t pos = 1;
+    ReadLength(datagram, pos);
+    pos += 1;
+    pos += ReadLength(datagram, pos);  // version
+    pos += 1;
+    pos += ReadLength(datagram, pos);  // community
+    pos += 1;
+    ReadLength(datagram, pos);  // PDU
+    const size_t idStart = pos;
+    pos += 1;
+    const size_t idLength = ReadLength(datagram, pos);
+    return Hex(datagram, 0, idStart) + "02 ID " + Hex(datagram, pos + idLength, datagram.size());
+  } catch (const std::out_of_range&) {
+    return Hex(datagram, 0, datagram.size());
+  }
+}

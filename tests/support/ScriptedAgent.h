@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SnmpAgents.h"
+
+// A host's objects as a table of names and typed values that answers Get, GetNext (and, in
+// version 2c, GetBulk) requests the way an agent does. Safe to change while an agent serves it.
+class TScriptedMib {
+ public:
+  // Sets one object; the type is the BER tag of the value (2, 4, 6, 0x41 ...).
+  void Set(const std::string& oid, int32_t type, const std::string& value);
+  void Remove(const std::string& oid);
+  // Loads an snmpsim data file ("oid|type|value" lines).
+  void Load(const std::string& snmprecPath);
+
+  // The reply to one request datagram, or empty when it is no request this table answers.
+  std::string Answer(const std::string& request) const;
+
+ private:
+  struct TValue {
+    std::string Oid;
+    int32_t Type;
+    std::string Text;
+  };
+  using TKey = std::vector<uint32_t>;
+  static TKey KeyOf(const std::string& oid);
+
+  mutable std::mutex lock_;
+  std::map<TKey, TValue> objects_;
+};
+
+// A scripted agent on a free 127.0.0.1 port serving a TScriptedMib: it records every request
+// datagram, can answer after a delay, and can fall silent.
+class TScriptedAgent {
+ public:
+  explicit TScriptedAgent(std::string community = "pewter");
+  ~TScriptedAgent();
+
+  TScriptedMib Mib;
+  std::atomic<int> DelayMicroseconds{0};
+  std::atomic<bool> Silent{false};
+
+  uint16_t Port() const { return udp_->Port(); }
+  int Requests() const { return udp_->Requests(); }
+  // The request datagrams received so far, in order.
+  std::vector<std::string> Received() const;
+  void ClearReceived();
+
+ private:
+  std::string community_;
+  mutable std::mutex lock_;
+  std::vector<std::string> received_;
+  std::unique_ptr<TFakeUdpAgent> udp_;
+};
+
+// A host with `interfaces` interfaces, two processors and three storage areas (one of a type
+// that is not shown), in the layout the monitors walk.
+void FillHost(TScriptedMib& mib, int interfaces);
+
+// The octets of a datagram in hexadecimal, with the request-id's content replaced by "ID" so
+// that recordings of different runs compare equal.
+std::string MaskedHex(const std::string& datagram);
