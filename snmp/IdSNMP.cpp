@@ -11,7 +11,6 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -271,8 +270,6 @@ TIdSNMP::TIdSNMP() {
   replyInfo_->Reset();
   trapInfo_->Reset();
   SetReceiveTimeout(5000);
-  std::random_device seed;
-  lastRequestId_ = static_cast<int32_t>(seed() % 0x7FFFFFFF);
 }
 
 void TIdSNMP::SetCommunity(const std::string& community) {
@@ -283,50 +280,39 @@ void TIdSNMP::SetCommunity(const std::string& community) {
   trapInfo_->SetCommunity(community);
 }
 
-int32_t TIdSNMP::NextRequestId() {
-  lastRequestId_ = lastRequestId_ % 0x7FFFFFFF + 1;
-  return lastRequestId_;
-}
-
 bool TIdSNMP::ExchangeQuery() {
+  using Clock = std::chrono::steady_clock;
+  const auto now = [] {
+    return std::chrono::duration_cast<TSnmpTime>(Clock::now().time_since_epoch());
+  };
   TSNMPInfo& query = QueryInfo();
   TSNMPInfo& reply = ReplyInfo();
   reply.Reset();
-  query.RequestId = NextRequestId();
-  query.Packet = query.EncodeMessage();
+  session_.Cancel();
+  const bool unlimited = ReceiveTimeout() == 0 || ReceiveTimeout() == kNoTimeLimit;
+  const TSnmpTime timeout(unlimited ? INT32_MAX : std::max(ReceiveTimeout(), 0));
+  session_.Start(query, now(), timeout);
   SendDatagram(query.TargetHost, query.TargetPort, query.Packet);
 
   // A late reply to an earlier request, or a datagram that is no message, is dropped and the
   // wait goes on for what is left of the time-out.
-  using Clock = std::chrono::steady_clock;
-  const int32_t timeout = ReceiveTimeout() == 0 ? kNoTimeLimit : ReceiveTimeout();
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
   while (true) {
-    int32_t wait = timeout;
-    if (timeout != kNoTimeLimit) {
-      const auto left = deadline - Clock::now();
-      wait = static_cast<int32_t>(std::max<int64_t>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(left).count(), 0));
-    }
+    const TSnmpTime left = std::max(*session_.NextDeadline() - now(), TSnmpTime(0));
     bool arrived = false;
     std::string packet;
     try {
-      packet = ReceiveFrom(query.TargetHost, query.TargetPort, wait, arrived);
+      packet = ReceiveFrom(query.TargetHost, query.TargetPort,
+                           unlimited ? kNoTimeLimit : static_cast<int32_t>(left.count()), arrived);
     } catch (const EIdSocketError& error) {
       if (error.LastError != kConnectionReset) throw;
       arrived = false;
     }
-    reply.Reset();
     if (!arrived) {
+      session_.Cancel();
+      reply.Reset();
       reply.Packet.clear();
       return false;
     }
-    reply.Packet = packet;
-    try {
-      reply.DecodeMessage(packet);
-    } catch (const ERangeError&) {
-      continue;
-    }
-    if (reply.RequestId == query.RequestId) return reply.ErrStatus == 0;
+    if (session_.OnDatagram(packet, reply)) return reply.ErrStatus == 0;
   }
 }

@@ -8,6 +8,7 @@
 
 #include "SnmpErrors.h"
 #include "SnmpInfo.h"
+#include "SnmpSession.h"
 
 // Name lookup: host name to dotted IPv4 text; raises EIdSocketError 11001 when it fails.
 using THostLookup = std::function<std::string(const std::string& host)>;
@@ -113,10 +114,8 @@ class TIdSNMP : public TIdUDPClient {
   bool ExchangeQuery();
 
  private:
-  int32_t NextRequestId();
-
   int32_t trapPort_ = 162;
   std::string community_ = "pewter";
-  int32_t lastRequestId_;
+  TSnmpSession session_;
   std::unique_ptr<TSNMPInfo> queryInfo_, replyInfo_, trapInfo_;
 };

@@ -21,49 +21,6 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-void AppendLength(std::string& out, uint32_t length) {
-  if (length <= 127) {
-    out += static_cast<char>(length);
-    return;
-  }
-  int count = 1;
-  while (count < 4 && (length >> (8 * count)) != 0) ++count;
-  out += static_cast<char>(0x80 + count);
-  for (int shift = 8 * (count - 1); shift >= 0; shift -= 8) {
-    out += static_cast<char>((length >> shift) & 0xFF);
-  }
-}
-
-// Octets of a 32-bit pattern from its most significant non-zero octet (0 gives 00); a non-zero
-// `signBit` check adds a leading 00 where the first octet would read as negative.
-void AppendPattern(std::string& out, uint32_t pattern, bool keepPositive) {
-  int shift = 24;
-  while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
-  if (keepPositive && ((pattern >> shift) & 0x80) != 0) out += '\0';
-  for (; shift >= 0; shift -= 8) out += static_cast<char>((pattern >> shift) & 0xFF);
-}
-
-void AppendSignedInt(std::string& out, int32_t value) {
-  const auto pattern = static_cast<uint32_t>(value);
-  if (value >= 0) {
-    AppendPattern(out, pattern, true);
-    return;
-  }
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((pattern >> shift) & 0xFF);
-}
-
-void AppendOidArc(std::string& out, uint32_t value) {
-  char groups[5];
-  int count = 0;
-  do {
-    groups[count++] = static_cast<char>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
-  for (int i = count - 1; i >= 0; --i) {
-    out += static_cast<char>(i > 0 ? (groups[i] | 0x80) : groups[i]);
-  }
-}
-
 // Takes the leading arc of text from pos (moving past its dot) and gives its number by the
 // text-to-integer rule; plain digits are read in the same pass.
 int32_t NextArc(std::string_view text, size_t& pos) {
@@ -84,24 +41,6 @@ int32_t NextArc(std::string_view text, size_t& pos) {
   return SnmpStrToIntDef(std::string(part));
 }
 
-void AppendOidBytes(std::string& out, std::string_view text) {
-  size_t pos = 0;
-  const auto x = static_cast<uint32_t>(NextArc(text, pos));
-  const auto y = static_cast<uint32_t>(NextArc(text, pos));
-  AppendOidArc(out, x * 40 + y);
-  while (pos < text.size()) AppendOidArc(out, static_cast<uint32_t>(NextArc(text, pos)));
-}
-
-void AppendIpBytes(std::string& out, std::string_view text) {
-  for (int part = 0; part < 4; ++part) {
-    const auto dot = text.find('.');
-    const bool last = part == 3 || dot == std::string_view::npos;
-    const std::string number(last ? text : text.substr(0, dot));
-    text = last ? std::string_view() : text.substr(dot + 1);
-    out += static_cast<char>(SnmpStrToIntDef(number) & 0xFF);
-  }
-}
-
 // Number of a value text for the unsigned types: the signed rule, widened to the full
 // unsigned 32-bit range so that counters above 2147483647 keep their value.
 uint32_t UnsignedTextToInt(std::string_view text) {
@@ -113,31 +52,9 @@ uint32_t UnsignedTextToInt(std::string_view text) {
   return 0;
 }
 
-void AppendValueContent(std::string& out, const std::string& text, int32_t type) {
-  switch (type) {
-    case SnmpTag::Integer:
-      AppendSignedInt(out, SnmpStrToIntDef(text));
-      return;
-    case SnmpTag::Null:
-      return;
-    case SnmpTag::ObjectId:
-      AppendOidBytes(out, text);
-      return;
-    case SnmpTag::IpAddress:
-      AppendIpBytes(out, text);
-      return;
-    case SnmpTag::Counter32:
-    case SnmpTag::Gauge32:
-    case SnmpTag::TimeTicks:
-      AppendPattern(out, UnsignedTextToInt(text), false);
-      return;
-    default:
-      out += text;
-  }
-}
-
-// Builds nested items in a buffer sized beforehand: Begin writes the tag and a one-octet length
-// placeholder, End fills it in (moving the content when the length needs the long form).
+// The one encoder: writes items into a buffer sized beforehand. Begin writes the tag and a
+// one-octet length placeholder, End fills it in (moving the content when the length needs the
+// long form).
 class TTlvWriter {
  public:
   explicit TTlvWriter(size_t capacity) : buffer_(capacity, '\0'), cursor_(buffer_.data()) {}
@@ -154,34 +71,45 @@ class TTlvWriter {
       *lengthOctet = static_cast<char>(length);
       return;
     }
-    std::string header;
-    AppendLength(header, length);
-    std::memmove(lengthOctet + header.size(), lengthOctet + 1, length);
-    std::memcpy(lengthOctet, header.data(), header.size());
-    cursor_ += header.size() - 1;
+    const int extra = LengthOctets(length);
+    std::memmove(lengthOctet + 1 + extra, lengthOctet + 1, length);
+    char* header = lengthOctet;
+    PutLengthAt(header, length);
+    cursor_ += extra;
   }
   void Put(char octet) { *cursor_++ = octet; }
   void Put(std::string_view octets) {
     std::memcpy(cursor_, octets.data(), octets.size());
     cursor_ += octets.size();
   }
+  // Short form up to 127, else 0x80+k and the k octets without leading zero.
+  void PutLength(uint32_t length) { PutLengthAt(cursor_, length); }
+  // Octets of a 32-bit pattern from its most significant non-zero octet (0 gives 00); with
+  // keepPositive a leading 00 where the first octet would read as negative.
+  void PutPattern(uint32_t pattern, bool keepPositive) {
+    int shift = 24;
+    while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
+    if (keepPositive && ((pattern >> shift) & 0x80) != 0) Put('\0');
+    for (; shift >= 0; shift -= 8) Put(static_cast<char>((pattern >> shift) & 0xFF));
+  }
+  // INTEGER content; negative values take all four octets.
   void PutSignedInt(int32_t value) {
     const auto pattern = static_cast<uint32_t>(value);
-    int shift = 24;
     if (value >= 0) {
-      while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
-      if (((pattern >> shift) & 0x80) != 0) Put('\0');
+      PutPattern(pattern, true);
+      return;
     }
-    for (; shift >= 0; shift -= 8) Put(static_cast<char>((pattern >> shift) & 0xFF));
+    for (int shift = 24; shift >= 0; shift -= 8) Put(static_cast<char>((pattern >> shift) & 0xFF));
   }
   void PutOidArc(uint32_t value) {
     if (value < 0x80) {
       Put(static_cast<char>(value));
       return;
     }
-    std::string octets;
-    AppendOidArc(octets, value);
-    Put(octets);
+    int shift = 28;
+    while ((value >> shift) == 0) shift -= 7;
+    for (; shift > 0; shift -= 7) Put(static_cast<char>(((value >> shift) & 0x7F) | 0x80));
+    Put(static_cast<char>(value & 0x7F));
   }
   void PutOid(std::string_view text) {
     size_t pos = 0;
@@ -190,56 +118,92 @@ class TTlvWriter {
     PutOidArc(x * 40 + y);
     while (pos < text.size()) PutOidArc(static_cast<uint32_t>(NextArc(text, pos)));
   }
+  // A dotted quad cut at its first three dots, each part's low eight bits.
+  void PutIp(std::string_view text) {
+    for (int part = 0; part < 4; ++part) {
+      const auto dot = text.find('.');
+      const bool last = part == 3 || dot == std::string_view::npos;
+      const std::string number(last ? text : text.substr(0, dot));
+      text = last ? std::string_view() : text.substr(dot + 1);
+      Put(static_cast<char>(SnmpStrToIntDef(number) & 0xFF));
+    }
+  }
+  // A value's content octets by its type.
+  void PutValue(const std::string& text, int32_t type) {
+    switch (type) {
+      case SnmpTag::Integer:
+        PutSignedInt(SnmpStrToIntDef(text));
+        return;
+      case SnmpTag::Null:
+        return;
+      case SnmpTag::ObjectId:
+        PutOid(text);
+        return;
+      case SnmpTag::IpAddress:
+        PutIp(text);
+        return;
+      case SnmpTag::Counter32:
+      case SnmpTag::Gauge32:
+      case SnmpTag::TimeTicks:
+        PutPattern(UnsignedTextToInt(text), false);
+        return;
+      default:
+        Put(text);
+    }
+  }
   std::string Finish() {
     buffer_.resize(static_cast<size_t>(cursor_ - buffer_.data()));
     return std::move(buffer_);
   }
 
+  // Most octets the content of a value can take.
+  static size_t ValueBound(const std::string& text, int32_t type) {
+    switch (type) {
+      case SnmpTag::Integer:
+      case SnmpTag::Counter32:
+      case SnmpTag::Gauge32:
+      case SnmpTag::TimeTicks:
+      case SnmpTag::IpAddress:
+        return 5;
+      case SnmpTag::Null:
+        return 0;
+      case SnmpTag::ObjectId:
+        return OidBound(text);
+      default:
+        return text.size();
+    }
+  }
+  // Each arc takes at most five octets and one character before it (its dot), plus the first.
+  static size_t OidBound(std::string_view text) { return 5 * (text.size() + 2); }
+
  private:
+  static int LengthOctets(uint32_t length) {
+    int count = 1;
+    while (count < 4 && (length >> (8 * count)) != 0) ++count;
+    return count;
+  }
+  static void PutLengthAt(char*& at, uint32_t length) {
+    if (length <= 127) {
+      *at++ = static_cast<char>(length);
+      return;
+    }
+    const int count = LengthOctets(length);
+    *at++ = static_cast<char>(0x80 + count);
+    for (int shift = 8 * (count - 1); shift >= 0; shift -= 8) {
+      *at++ = static_cast<char>((length >> shift) & 0xFF);
+    }
+  }
+
   std::string buffer_;
   char* cursor_;
 };
 
-// Most octets the encoding of one value can take.
-size_t ValueBound(const std::string& text, int32_t type) {
-  switch (type) {
-    case SnmpTag::Integer:
-    case SnmpTag::Counter32:
-    case SnmpTag::Gauge32:
-    case SnmpTag::TimeTicks:
-    case SnmpTag::IpAddress:
-      return 5;
-    case SnmpTag::Null:
-      return 0;
-    case SnmpTag::ObjectId:
-      return 5 * (text.size() + 2);
-    default:
-      return text.size();
-  }
-}
-
-void PutValueContent(TTlvWriter& out, const std::string& text, int32_t type) {
-  switch (type) {
-    case SnmpTag::Integer:
-      out.PutSignedInt(SnmpStrToIntDef(text));
-      return;
-    case SnmpTag::Null:
-      return;
-    case SnmpTag::ObjectId:
-      out.PutOid(text);
-      return;
-    case SnmpTag::IpAddress:
-    case SnmpTag::Counter32:
-    case SnmpTag::Gauge32:
-    case SnmpTag::TimeTicks: {
-      std::string octets;
-      AppendValueContent(octets, text, type);
-      out.Put(octets);
-      return;
-    }
-    default:
-      out.Put(text);
-  }
+// Runs one writer step into a fresh buffer of the given bound.
+template <class F>
+std::string Encoded(size_t capacity, F&& write) {
+  TTlvWriter out(capacity);
+  write(out);
+  return out.Finish();
 }
 
 int32_t DecodeIntegerValue(std::string_view content) {
@@ -426,18 +390,15 @@ int32_t SnmpStrToIntDef(const std::string& text, int32_t fallback) {
 }
 
 std::string EncodeLength(uint32_t length) {
-  std::string octets;
-  AppendLength(octets, length);
-  return octets;
+  return Encoded(5, [length](TTlvWriter& out) { out.PutLength(length); });
 }
 
 std::string MakeTlv(const std::string& content, int32_t tag) {
-  std::string item;
-  item.reserve(content.size() + 6);
-  item += static_cast<char>(tag & 0xFF);
-  AppendLength(item, static_cast<uint32_t>(content.size()));
-  item += content;
-  return item;
+  return Encoded(content.size() + 6, [&](TTlvWriter& out) {
+    const size_t mark = out.Begin(tag);
+    out.Put(content);
+    out.End(mark);
+  });
 }
 
 uint32_t DecodeLength(size_t& pos, const std::string& message) {
@@ -445,21 +406,16 @@ uint32_t DecodeLength(size_t& pos, const std::string& message) {
 }
 
 std::string EncodeSignedInt(int32_t value) {
-  std::string octets;
-  AppendSignedInt(octets, value);
-  return octets;
+  return Encoded(4, [value](TTlvWriter& out) { out.PutSignedInt(value); });
 }
 
 std::string EncodeUnsignedInt(int32_t value) {
-  std::string octets;
-  AppendPattern(octets, static_cast<uint32_t>(value), false);
-  return octets;
+  return Encoded(4,
+                 [value](TTlvWriter& out) { out.PutPattern(static_cast<uint32_t>(value), false); });
 }
 
 std::string EncodeOidArc(uint32_t value) {
-  std::string octets;
-  AppendOidArc(octets, value);
-  return octets;
+  return Encoded(5, [value](TTlvWriter& out) { out.PutOidArc(value); });
 }
 
 uint32_t DecodeOidArc(size_t& pos, const std::string& content) {
@@ -475,9 +431,7 @@ int32_t TakeArc(std::string& text) {
 }
 
 std::string OidTextToBytes(const std::string& text) {
-  std::string octets;
-  AppendOidBytes(octets, text);
-  return octets;
+  return Encoded(TTlvWriter::OidBound(text), [&text](TTlvWriter& out) { out.PutOid(text); });
 }
 
 std::string OidBytesToText(const std::string& content) {
@@ -487,9 +441,7 @@ std::string OidBytesToText(const std::string& content) {
 }
 
 std::string IpTextToBytes(const std::string& text) {
-  std::string octets;
-  AppendIpBytes(octets, text);
-  return octets;
+  return Encoded(4, [&text](TTlvWriter& out) { out.PutIp(text); });
 }
 
 std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType) {
@@ -572,7 +524,8 @@ std::string TSNMPInfo::EncodeMessage() {
   size_t capacity = 8 * 6 + 4 * 5 + community_.size();
   for (size_t i = 0; i < oids_.size(); ++i) {
     const int32_t type = values_[i].type == 0 ? SnmpTag::OctetString : values_[i].type;
-    capacity += 3 * 6 + 5 * (oids_[i].size() + 2) + ValueBound(values_[i].text, type);
+    capacity +=
+        3 * 6 + TTlvWriter::OidBound(oids_[i]) + TTlvWriter::ValueBound(values_[i].text, type);
   }
   TTlvWriter out(capacity);
   const auto putInteger = [&out](int32_t value) {
@@ -597,7 +550,7 @@ std::string TSNMPInfo::EncodeMessage() {
     out.PutOid(oids_[i]);
     out.End(name);
     const size_t value = out.Begin(type);
-    PutValueContent(out, values_[i].text, type);
+    out.PutValue(values_[i].text, type);
     out.End(value);
     out.End(binding);
   }
