@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A private net-snmp agent on 127.0.0.1 that answers read-only community "pewter" from
-# 127.0.0.1 only. It never reads or changes the system's own snmpd configuration.
+# 127.0.0.1 only, and only with what Corvane reads. It never reads or changes the system's own
+# snmpd configuration.
 #   scripts/local-agent.sh start PORT DIR   start it (config, log and pid in DIR); waits for it
 #   scripts/local-agent.sh stop DIR         stop the agent started with DIR
 #   scripts/local-agent.sh answers PORT     exit 0 when an agent answers "pewter" on PORT
@@ -14,8 +15,17 @@ case "${1:-}" in
   start)
     port=$2 dir=$3
     mkdir -p "$dir"
+    # The view is what Corvane reads: system, interfaces and ifXTable, hrStorage, hrDevice and
+    # hrProcessor. The rest of the host resources (hrSWRun holds every process's command
+    # line) stays out of reach of other local users.
     cat >"$dir/snmpd.conf" <<CONF
-rocommunity pewter 127.0.0.1
+view corvane included .1.3.6.1.2.1.1
+view corvane included .1.3.6.1.2.1.2
+view corvane included .1.3.6.1.2.1.31.1.1
+view corvane included .1.3.6.1.2.1.25.2
+view corvane included .1.3.6.1.2.1.25.3.2
+view corvane included .1.3.6.1.2.1.25.3.3
+rocommunity pewter 127.0.0.1 -V corvane
 sysLocation this machine
 sysContact root@localhost
 CONF
