@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The run script's private agent answers community "pewter" with what Corvane reads and
-# nothing more.
+# nothing more, does not run as root, and keeps its files to their owner.
 set -euo pipefail
 repo=$1
 port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -38,6 +38,15 @@ if snmpget -v1 -c public -t 1 -r 0 "$agent" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; t
   fail "community public was answered"
 fi
 grep -q "^rocommunity pewter 127.0.0.1 " "$dir/snmpd.conf" || fail "pewter not limited to 127.0.0.1"
+
+# Root only binds the port: real, effective, saved and file-system ids all leave it.
+pid=$(cat "$dir/snmpd.pid")
+ids=$(awk '/^(Uid|Gid):/ { print $2, $3, $4, $5 }' "/proc/$pid/status")
+if grep -qw 0 <<<"$ids"; then
+  fail "snmpd keeps root ids: $(tr '\n' ' ' <<<"$ids")"
+fi
+loose=$(find "$dir" -maxdepth 1 -type f -perm /077)
+[ -z "$loose" ] || fail "readable beyond their owner: $loose"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "1 passed, 0 failed"
