@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A private net-snmp agent on 127.0.0.1 that answers read-only community "pewter" from
-# 127.0.0.1 only. It never reads or changes the system's own snmpd configuration.
-#   scripts/local-agent.sh start PORT DIR   start it (config, log and pid in DIR); waits for it
+# 127.0.0.1 only, and only with what Corvane reads. It never reads or changes the system's own
+# snmpd configuration or state.
+#   scripts/local-agent.sh start PORT DIR   start it (its files in DIR); waits for it
 #   scripts/local-agent.sh stop DIR         stop the agent started with DIR
 #   scripts/local-agent.sh answers PORT     exit 0 when an agent answers "pewter" on PORT
 set -euo pipefail
@@ -13,17 +14,43 @@ answers() {
 case "${1:-}" in
   start)
     port=$2 dir=$3
+    # The config holds the community; the log names every peer.
+    umask 077
     mkdir -p "$dir"
+    # The view is what Corvane reads: system, interfaces and ifXTable, hrStorage, hrDevice and
+    # hrProcessor. The rest of the host resources (hrSWRun holds every process's command
+    # line) stays out of reach of other local users. Nothing is set, so nothing is saved.
     cat >"$dir/snmpd.conf" <<CONF
-rocommunity pewter 127.0.0.1
+view corvane included .1.3.6.1.2.1.1
+view corvane included .1.3.6.1.2.1.2
+view corvane included .1.3.6.1.2.1.31.1.1
+view corvane included .1.3.6.1.2.1.25.2
+view corvane included .1.3.6.1.2.1.25.3.2
+view corvane included .1.3.6.1.2.1.25.3.3
+rocommunity pewter 127.0.0.1 -V corvane
 sysLocation this machine
 sysContact root@localhost
+[snmp] noPersistentLoad yes
+[snmp] noPersistentSave yes
 CONF
     sudo=""
     [ "$(id -u)" -eq 0 ] || [ "$port" -ge 1024 ] || sudo=sudo
-    # -C: no other configuration files; -Lf: log to our folder; -p: pid file.
-    MIBS= $sudo snmpd -C -c "$dir/snmpd.conf" -Lf "$dir/snmpd.log" -p "$dir/snmpd.pid" \
-      "udp:127.0.0.1:$port"
+    # Root is only for binding the port: snmpd switches user right after. A user who is not
+    # root runs it as themselves.
+    drop=()
+    if [ "$(id -u)" -eq 0 ] || [ -n "$sudo" ]; then
+      if getent passwd Debian-snmp >/dev/null && getent group Debian-snmp >/dev/null; then
+        drop=(-u Debian-snmp -g Debian-snmp)
+      else
+        echo "No Debian-snmp user (Debian's snmpd package makes it); snmpd runs as nobody." >&2
+        drop=(-u nobody -g nogroup)
+      fi
+    fi
+    # -C: no other configuration files; -Lf: log to our folder; -p: pid file; -I -smux: no
+    # SMUX listener on TCP 199. The state folder keeps snmpd out of /var/lib/snmp. env, since
+    # sudo drops the environment.
+    $sudo env MIBS= SNMP_PERSISTENT_DIR="$dir/state" snmpd -C -c "$dir/snmpd.conf" \
+      -Lf "$dir/snmpd.log" -p "$dir/snmpd.pid" -I -smux "${drop[@]}" "udp:127.0.0.1:$port"
     for _ in $(seq 50); do
       answers "$port" && exit 0
       sleep 0.2
@@ -34,15 +61,21 @@ CONF
   stop)
     dir=$2
     [ -f "$dir/snmpd.pid" ] || exit 0
-    pid=$(cat "$dir/snmpd.pid")
     sudo=""
     [ -O "$dir/snmpd.pid" ] || sudo=sudo
+    # The pid file is owner-only, and the agent may run as another user than the caller.
+    pid=$($sudo cat "$dir/snmpd.pid")
     $sudo kill "$pid" 2>/dev/null || true
     for _ in $(seq 25); do
-      kill -0 "$pid" 2>/dev/null || exit 0
+      $sudo kill -0 "$pid" 2>/dev/null || break
       sleep 0.2
     done
-    $sudo kill -9 "$pid" 2>/dev/null || true
+    if $sudo kill -0 "$pid" 2>/dev/null; then
+      $sudo kill -9 "$pid" 2>/dev/null || true
+    fi
+    # Once it has switched user, snmpd can no longer remove its pid file; and it made the state
+    # folder as root before handing it to that user.
+    $sudo rm -rf "$dir/snmpd.pid" "$dir/state"
     ;;
   answers)
     answers "$2"

@@ -1,17 +1,52 @@
 #!/usr/bin/env bash
-# The run script's private agent answers community "pewter" and nothing else.
+# The run script's private agent answers community "pewter" with what Corvane reads and
+# nothing more, does not run as root, and keeps its files to their owner.
 set -euo pipefail
 repo=$1
 port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 dir=$(mktemp -d)
 trap '"$repo/scripts/local-agent.sh" stop "$dir"; rm -rf "$dir"' EXIT
+export MIBS=
+agent=127.0.0.1:$port
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 "$repo/scripts/local-agent.sh" start "$port" "$dir"
-uptime=$(MIBS= snmpget -v1 -c pewter -t 1 -r 0 -Oqv "127.0.0.1:$port" 1.3.6.1.2.1.1.3.0)
-[ -n "$uptime" ] || { echo "no sysUpTime from community pewter"; exit 1; }
-if MIBS= snmpget -v1 -c public -t 1 -r 0 "127.0.0.1:$port" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; then
-  echo "community public was answered"
-  exit 1
+
+# What Corvane shows: uptime, the interface and storage tables, the processors. (Processor
+# load itself appears only after snmpd has a minute of samples, so the walk takes the ids.)
+[ -n "$(snmpget -v1 -c pewter -t 1 -r 0 -Oqv "$agent" 1.3.6.1.2.1.1.3.0)" ] || fail "no sysUpTime"
+for column in 1.3.6.1.2.1.2.2.1.2 1.3.6.1.2.1.2.2.1.10 1.3.6.1.2.1.25.2.3.1.3 \
+  1.3.6.1.2.1.25.2.3.1.6 1.3.6.1.2.1.25.3.3.1.1; do
+  [ -n "$(snmpwalk -v1 -c pewter -t 1 -r 0 "$agent" "$column")" ] || fail "empty walk of $column"
+done
+
+# Other processes' command lines (hrSWRunParameters), or anything else outside those
+# subtrees, are not for any local user who knows the community.
+if params=$(snmpwalk -v1 -c pewter -t 1 -r 0 "$agent" 1.3.6.1.2.1.25.4.2.1.5); then
+  [ -z "$params" ] || fail "hrSWRunParameters answered $(wc -l <<<"$params") rows"
+else
+  fail "walk of hrSWRunParameters did not end cleanly"
 fi
-grep -q "^rocommunity pewter 127.0.0.1$" "$dir/snmpd.conf"
+if all=$(snmpbulkwalk -v2c -c pewter -t 1 -r 0 -On "$agent" .1); then
+  outside=$(grep -vE '^\.1\.3\.6\.1\.2\.1\.(1|2|31\.1\.1|25\.2|25\.3\.[23])\.' <<<"$all" || true)
+  [ -z "$outside" ] || fail "answered outside what Corvane reads: $(head -n 3 <<<"$outside")"
+else
+  fail "walk of the whole tree did not end cleanly"
+fi
+if snmpget -v1 -c public -t 1 -r 0 "$agent" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; then
+  fail "community public was answered"
+fi
+grep -q "^rocommunity pewter 127.0.0.1 " "$dir/snmpd.conf" || fail "pewter not limited to 127.0.0.1"
+
+# Root only binds the port: real, effective, saved and file-system ids all leave it.
+pid=$(cat "$dir/snmpd.pid")
+ids=$(awk '/^(Uid|Gid):/ { print $2, $3, $4, $5 }' "/proc/$pid/status")
+if grep -qw 0 <<<"$ids"; then
+  fail "snmpd keeps root ids: $(tr '\n' ' ' <<<"$ids")"
+fi
+loose=$(find "$dir" -maxdepth 1 -type f -perm /077)
+[ -z "$loose" ] || fail "readable beyond their owner: $loose"
+
+[ "$failures" -eq 0 ] || exit 1
 echo "1 passed, 0 failed"
