@@ -40,8 +40,15 @@ void TGauge::SetRange(int minValue, int maxValue) {
 
 void TGauge::SetPosition(int value) {
   value = std::clamp(value, FMinValue, FMaxValue);
-  if (value == FPosition) return;
+  if (value == FPosition && FHasPosition) return;
   FPosition = value;
+  FHasPosition = true;
+  update();
+}
+
+void TGauge::ClearPosition() {
+  if (!FHasPosition) return;
+  FHasPosition = false;
   update();
 }
 
@@ -119,10 +126,12 @@ void TGauge::paintEvent(QPaintEvent* /*event*/) {
                Qt::AlignCenter, text);
   }
 
-  // The needle and its hub.
-  const double angle = NeedleAngle(FPosition, FMinValue, FMaxValue);
-  p.setPen(QPen(kNeedleColor, std::max(1.5, radius / 24), Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(centre, Polar(centre, radius * 0.85, angle));
+  // The needle and its hub; without a value only the hub.
+  if (FHasPosition) {
+    const double angle = NeedleAngle(FPosition, FMinValue, FMaxValue);
+    p.setPen(QPen(kNeedleColor, std::max(1.5, radius / 24), Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(centre, Polar(centre, radius * 0.85, angle));
+  }
   const double hub = std::max(2.5, radius / 12);
   p.setPen(Qt::NoPen);
   p.setBrush(kHubColor);

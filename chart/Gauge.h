@@ -16,6 +16,9 @@ class TGauge : public QWidget {
   int Position() const { return FPosition; }
   // Moves the needle to value held within the range; repaints only when the needle moves.
   void SetPosition(int value);
+  // No value to show: the needle is hidden until the next SetPosition.
+  void ClearPosition();
+  bool HasPosition() const { return FHasPosition; }
   bool BorderVisible = false;
 
   QSize sizeHint() const override;
@@ -31,4 +34,5 @@ class TGauge : public QWidget {
   int FMinValue = 0;
   int FMaxValue = 100;
   int FPosition = 0;
+  bool FHasPosition = true;
 };

@@ -5,13 +5,17 @@
 
 #include "Clock.h"
 
-QString LogTimestamp(const QDateTime& moment, const QLocale& locale) {
-  // Qt's long time format names the time zone; the log wants the clock time only.
+QString ClockTime(const QTime& time, const QLocale& locale) {
+  // Qt's long time format names the time zone; only the clock time is wanted.
   QString timeFormat = locale.timeFormat(QLocale::LongFormat);
   static const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?"));
   timeFormat.remove(zone);
+  return locale.toString(time, timeFormat.trimmed());
+}
+
+QString LogTimestamp(const QDateTime& moment, const QLocale& locale) {
   return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char('-') +
-         locale.toString(moment.time(), timeFormat.trimmed());
+         ClockTime(moment.time(), locale);
 }
 
 QString CsvField(const QString& text) {

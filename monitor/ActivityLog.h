@@ -13,6 +13,9 @@ inline const QString InterfaceOut = QStringLiteral("InterFaceOut");
 inline const QString Storage = QStringLiteral("Storage");
 }  // namespace LogTag
 
+// A clock time in the locale's long time format, without the time zone.
+QString ClockTime(const QTime& time, const QLocale& locale);
+
 // The timestamp of a row: the locale's short date, "-", and its long time (without zone).
 QString LogTimestamp(const QDateTime& moment, const QLocale& locale);
 

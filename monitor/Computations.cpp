@@ -1,5 +1,6 @@
 #include "Computations.h"
 
+#include <algorithm>
 #include <cmath>
 
 uint32_t CounterDifference(uint32_t now, uint32_t last) {
@@ -7,20 +8,37 @@ uint32_t CounterDifference(uint32_t now, uint32_t last) {
   return now - last;
 }
 
+uint64_t CounterDifference(uint64_t now, uint64_t last, int bits) {
+  const uint64_t difference = now - last;
+  return bits >= 64 ? difference : difference & 0xFFFFFFFFu;
+}
+
 int64_t ElapsedSeconds(uint32_t nowTicks, uint32_t lastTicks) {
   const uint32_t hundredths = CounterDifference(nowTicks, lastTicks);
   return static_cast<int64_t>(std::nearbyint(hundredths * 0.01));
 }
 
-double RateKbits(uint32_t octets, int64_t elapsedSeconds) {
-  return static_cast<double>(static_cast<uint64_t>(octets) * 8) /
-         static_cast<double>(elapsedSeconds) / 1024.0;
+double RateKbits(uint64_t octets, int64_t elapsedSeconds) {
+  // In floating point: octets x 8 can exceed even 64 bits on a 64-bit counter.
+  return static_cast<double>(octets) * 8.0 / static_cast<double>(elapsedSeconds) / 1024.0;
 }
 
-double UtilisationPercent(uint32_t inOctets, uint32_t outOctets, uint32_t speedBits,
-                          int64_t elapsedSeconds) {
-  const uint64_t bits = static_cast<uint64_t>(std::max(inOctets, outOctets)) * 8;
-  return static_cast<double>(bits) / speedBits / static_cast<double>(elapsedSeconds) * 100.0;
+double UtilisationPercent(uint64_t octets, uint64_t speedBits, int64_t elapsedSeconds) {
+  return static_cast<double>(octets) * 8.0 / static_cast<double>(speedBits) /
+         static_cast<double>(elapsedSeconds) * 100.0;
+}
+
+TRateStep NextReading(TCounterReading& last, uint64_t octets, uint32_t upTime, int bits) {
+  TRateStep step;
+  if (last.Valid && upTime < last.UpTime) {
+    step.Kind = TRateStep::Restarted;
+  } else if (last.Valid) {
+    step.Kind = TRateStep::Rate;
+    step.Octets = CounterDifference(octets, last.Octets, bits);
+    step.Elapsed = std::max<int64_t>(ElapsedSeconds(upTime, last.UpTime), 1);
+  }
+  last = {true, octets, upTime};
+  return step;
 }
 
 double RoundToTenth(double value) {

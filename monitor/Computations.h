@@ -8,17 +8,37 @@
 
 // Difference of two readings of a 32-bit counter that wraps once at 2^32.
 uint32_t CounterDifference(uint32_t now, uint32_t last);
+// The same for a counter `bits` (32 or 64) wide.
+uint64_t CounterDifference(uint64_t now, uint64_t last, int bits);
 
 // Whole seconds between two sysUpTime readings (hundredths of a second), the up-time
 // wrapping at 2^32; rounded half to even. May be 0.
 int64_t ElapsedSeconds(uint32_t nowTicks, uint32_t lastTicks);
 
 // Kilobits (of 1024 bits) per second for an octet count over the elapsed seconds.
-double RateKbits(uint32_t octets, int64_t elapsedSeconds);
+double RateKbits(uint64_t octets, int64_t elapsedSeconds);
 
-// Utilisation in percent: the larger octet count in bits over the speed and the time.
-double UtilisationPercent(uint32_t inOctets, uint32_t outOctets, uint32_t speedBits,
-                          int64_t elapsedSeconds);
+// Utilisation in percent: an octet count in bits over the speed and the time.
+double UtilisationPercent(uint64_t octets, uint64_t speedBits, int64_t elapsedSeconds);
+
+// The last good reading of an octet counter and the sysUpTime it came with.
+struct TCounterReading {
+  bool Valid = false;
+  uint64_t Octets = 0;
+  uint32_t UpTime = 0;
+};
+
+// What a new reading of a counter gives against the last good one.
+struct TRateStep {
+  enum TKind { Rate, NoBaseline, Restarted };
+  TKind Kind = NoBaseline;
+  uint64_t Octets = 0;  // the difference, for a rate
+  int64_t Elapsed = 1;  // whole seconds, at least 1
+};
+
+// Takes a new reading of a counter `bits` wide made at upTime; it becomes the baseline. An
+// up-time below the baseline's means the agent restarted: no rate, only the new baseline.
+TRateStep NextReading(TCounterReading& last, uint64_t octets, uint32_t upTime, int bits = 32);
 
 // Rounds half to even to one decimal place, and to a whole number.
 double RoundToTenth(double value);

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "Computations.h"
 
@@ -61,6 +62,7 @@ int TScrollBox::RowsWidth() const {
 }
 
 void TScrollBox::SetRowCount(int count) {
+  FRowCount = count;
   // The last row's chart reaches below the row pitch; leave room for all of it.
   Rows()->setMinimumHeight(count > 0 ? (count - 1) * RowHeight + 24 + ChartHeight + 8 : 0);
 }
@@ -181,40 +183,4 @@ QLabel* CreateValueLabel(TScrollBox* box, const QString& name, int top, Qt::Alig
   }
   label->show();
   return label;
-}
-
-void TrimHistory(TChartSeries& series, int interval, int pointsPerPage) {
-  const auto count = static_cast<int64_t>(series.Points.size());
-  if (count > 0 && count * interval > pointsPerPage) series.Points.pop_back();
-}
-
-void StepHistory(TChartSeries& series, double value, int interval, const QColor& color) {
-  auto& points = series.Points;
-  if (points.empty()) {
-    points.push_back({0, value, color});
-    return;
-  }
-  const auto count = static_cast<double>(points.size());
-  points.push_back({count * interval, points.back().Y, color});
-  for (size_t i = points.size() - 1; i >= 1; --i) points[i].Y = points[i - 1].Y;
-  points[0].Y = value;
-}
-
-void PushValue(TChartSeries& series, double value, int interval, int pointsPerPage,
-               const QColor& color) {
-  TrimHistory(series, interval, pointsPerPage);
-  StepHistory(series, value, interval, color);
-}
-
-double AutoHeightMaximum(const TChart& chart) {
-  double largest = 0;
-  if (chart.Series.empty()) return largest;
-  const size_t count = chart.Series[0].Points.size();
-  for (size_t s = 0; s < std::min<size_t>(2, chart.Series.size()); ++s) {
-    const auto& points = chart.Series[s].Points;
-    for (size_t i = 0; i < std::min(count, points.size()); ++i) {
-      largest = std::max(largest, points[i].Y);
-    }
-  }
-  return RoundToTenth(largest);
 }

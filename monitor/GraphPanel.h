@@ -7,6 +7,8 @@
 
 #include "Chart.h"
 #include "Gauge.h"
+#include "History.h"
+#include "MonitorTypes.h"
 
 // Rows of monitored items: a caption, a needle gauge and a history chart, found again by
 // object name at each poll.
@@ -17,11 +19,6 @@ inline constexpr int ChartHeight = 113;
 // The chart keeps this much room on its right inside the scroll box.
 inline constexpr int ChartWidthReserve = 144;
 inline constexpr int ChartFallbackWidth = 345;
-
-inline const QColor InColor{0, 128, 0};
-inline const QColor OutColor{0, 0, 255};
-
-enum class TItemKind { Processor, Interface, Storage };
 
 // Object-name prefixes of a kind: "Processor", "Interface" or "Storage".
 QString KindName(TItemKind kind);
@@ -43,11 +40,15 @@ class TScrollBox : public QScrollArea {
   int RowsWidth() const;
   // Makes room for the given number of rows.
   void SetRowCount(int count);
+  int RowCount() const { return FRowCount; }
   // Destroys every control of the rows, last first.
   void DestroyRows();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  int FRowCount = 0;
 };
 
 struct TRowControls {
@@ -68,16 +69,3 @@ TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, cons
 // A label under the gauge (value labels of interfaces and storage areas).
 QLabel* CreateValueLabel(TScrollBox* box, const QString& name, int top, Qt::Alignment alignment,
                          const QColor& color = QColor());
-
-// History: when the series is full (points x interval beyond the points per page), the
-// oldest point goes.
-void TrimHistory(TChartSeries& series, int interval, int pointsPerPage);
-// History: the value becomes the newest point at x 0; older points keep their x and take
-// the next older value; one point is appended one interval further.
-void StepHistory(TChartSeries& series, double value, int interval, const QColor& color);
-// Trim, then step.
-void PushValue(TChartSeries& series, double value, int interval, int pointsPerPage,
-               const QColor& color);
-// Largest value of the first two series over the first series' points, from 0, to one
-// decimal place.
-double AutoHeightMaximum(const TChart& chart);

@@ -1,120 +1,136 @@
-#include <QCheckBox>
+#include <QLocale>
+#include <cmath>
 
-#include "Computations.h"
-#include "FileEdit.h"
-#include "MainWindow.h"
+#include "ActivityLog.h"
+#include "Monitors.h"
 #include "Oids.h"
-#include "OptionsDialog.h"
 #include "SnmpQueries.h"
 
 namespace {
 
-QString Text(const std::string& value) {
-  return QString::fromLocal8Bit(value);
+QString Text(const TReadValue& value) {
+  return value.Ok() ? QString::fromLocal8Bit(value.Text) : QString();
 }
 
-uint32_t ReadCounter(TIdSNMP& snmp, const std::string& oid) {
-  uint32_t value = 0;
-  if (!TryStrToLW(SnmpGetValue(snmp, oid), value)) value = 0;
-  return value;
+QString ValueLabel(int32_t index) {
+  return QStringLiteral("lblInterfaceVal%1").arg(index);
 }
 
 }  // namespace
 
-void TForm1::BuildInterfaces() {
-  std::string list;
-  const int32_t count = SnmpWalkIndexes(IdSNMP1, Oids::IfIndex, list);
-  InterfaceList.Clear();
-  if (count == 0) return;
-  int top = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    auto record = std::make_unique<TInterface>();
-    TInterface& item = *record;
-    item.Index = StrToInt(TakeListElement(list));
-    item.Descr = Text(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::IfDescr, item.Index)));
-    if (!TryStrToLW(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::IfSpeed, item.Index)), item.Speed)) {
-      item.Speed = 0;
-    }
-    if (item.Speed == 0) item.Speed = 1;
-    item.IfType = Text(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::IfType, item.Index)));
-    item.InOctetsOid = Oids::Instance(Oids::IfInOctets, item.Index);
-    item.OutOctetsOid = Oids::Instance(Oids::IfOutOctets, item.Index);
-    item.LastUpTime = StrToLW(SnmpGetValue(IdSNMP1, Oids::SysUpTime));
-    item.LastInOctets = ReadCounter(IdSNMP1, item.InOctetsOid);
-    item.LastOutOctets = ReadCounter(IdSNMP1, item.OutOctetsOid);
-    const int index = item.Index;
-    const QString caption = item.Descr;
-    InterfaceList.Add(QString::number(index), std::move(record));
-
-    const TRowControls row =
-        CreateRow(ScrollBox2, TItemKind::Interface, index, top, caption, ChartSetup());
-    const int valueTop = row.Gauge->y() + row.Gauge->height() + 4;
-    QLabel* value = CreateValueLabel(ScrollBox2, QStringLiteral("lblInterfaceVal%1").arg(index),
-                                     valueTop, Qt::AlignHCenter);
-    const int labelHeight = value->height();
-    CreateValueLabel(ScrollBox2, QStringLiteral("lblInterfaceIn%1").arg(index),
-                     valueTop + labelHeight, Qt::AlignLeft, InColor);
-    CreateValueLabel(ScrollBox2, QStringLiteral("lblInterfaceOut%1").arg(index),
-                     valueTop + 2 * labelHeight, Qt::AlignLeft, OutColor);
-    top = RowHeight * InterfaceList.Count();
-    ScrollBox2->SetRowCount(InterfaceList.Count());
+std::vector<TItemRead> TInterfaceMonitor::DiscoveryReads(const std::vector<TWalkRow>& rows) {
+  List.Clear();
+  FPending = WalkIndexes(rows);
+  std::vector<TItemRead> reads;
+  for (const int32_t index : FPending) {
+    reads.push_back(
+        {{Oids::Instance(Oids::IfDescr, index), Oids::Instance(Oids::IfSpeed, index),
+          Oids::Instance(Oids::IfType, index), Oids::SysUpTime,
+          Oids::Instance(Oids::IfInOctets, index), Oids::Instance(Oids::IfOutOctets, index)}});
   }
+  return reads;
 }
 
-void TForm1::acInterfaceUpdateExecute() {
-  QWidget* rows = ScrollBox2->Rows();
-  const QLocale locale = QLocale::system();
-  for (int i = 0; i < InterfaceList.Count(); ++i) {
-    TInterface& item = InterfaceList.Record(i);
-    auto* gauge = rows->findChild<TGauge*>(GaugeName(TItemKind::Interface, item.Index));
-    auto* chart = rows->findChild<TChart*>(ChartName(TItemKind::Interface, item.Index));
-    if (!gauge || !chart) continue;
-    auto* valueLabel =
-        rows->findChild<QLabel*>(QStringLiteral("lblInterfaceVal%1").arg(item.Index));
-    auto* inLabel = rows->findChild<QLabel*>(QStringLiteral("lblInterfaceIn%1").arg(item.Index));
-    auto* outLabel = rows->findChild<QLabel*>(QStringLiteral("lblInterfaceOut%1").arg(item.Index));
-
-    const uint32_t now = StrToLW(SnmpGetValue(IdSNMP1, Oids::SysUpTime));
-    int64_t elapsed = ElapsedSeconds(now, item.LastUpTime);
-    item.LastUpTime = now;
-    const uint32_t in = ReadCounter(IdSNMP1, item.InOctetsOid);
-    const uint32_t out = ReadCounter(IdSNMP1, item.OutOctetsOid);
-    const uint32_t dIn = CounterDifference(in, item.LastInOctets);
-    const uint32_t dOut = CounterDifference(out, item.LastOutOctets);
-    if (elapsed == 0) elapsed = 1;
-
-    const double percent = UtilisationPercent(dIn, dOut, item.Speed, elapsed);
-    gauge->SetPosition(RoundToInt(percent));
-    if (valueLabel) valueLabel->setText(FormatNumber(percent, 2, locale) + QStringLiteral("%"));
-
-    struct TDirection {
-      uint32_t Octets;
-      QLabel* Label;
-      const char* Caption;
-      QColor Color;
-      const QString& Tag;
-    };
-    const TDirection directions[] = {
-        {dIn, inLabel, "In: %1 K", InColor, LogTag::InterfaceIn},
-        {dOut, outLabel, "Out: %1 K", OutColor, LogTag::InterfaceOut},
-    };
+TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
+  auto record = std::make_unique<TInterface>();
+  TInterface& interface = *record;
+  interface.Index = FPending.at(static_cast<size_t>(item));
+  interface.Descr = Text(values.at(0));
+  uint32_t speed = 0;
+  if (!values.at(1).Ok() || !TryStrToLW(values[1].Text, speed)) speed = 0;
+  interface.Speed = speed == 0 ? 1 : speed;
+  interface.IfType = Text(values.at(2));
+  interface.InOctetsOid = Oids::Instance(Oids::IfInOctets, interface.Index);
+  interface.OutOctetsOid = Oids::Instance(Oids::IfOutOctets, interface.Index);
+  // The first readings become the baselines of the first rates; a counter or up-time that did
+  // not come leaves none, rather than a 0 that would read as a wrap.
+  if (values.at(3).Ok()) {
+    const uint32_t now = StrToLW(values[3].Text);
+    TCounterReading* baselines[] = {&interface.In, &interface.Out};
     for (int s = 0; s < 2; ++s) {
-      const TDirection& direction = directions[s];
-      TChartSeries& series = chart->Series[s];
-      TrimHistory(series, QueryInterval, chart->MaxPointsPerPage);
-      const double rate = RateKbits(direction.Octets, elapsed);
-      if (direction.Label) {
-        direction.Label->setText(
-            QString::fromLatin1(direction.Caption).arg(FormatNumber(rate, 2, locale)));
-      }
-      if (chart->LeftAxis.Maximum < rate) chart->LeftAxis.Maximum = RoundToTenth(rate);
-      StepHistory(series, rate, QueryInterval, direction.Color);
-      if (LogKindChecked(TItemKind::Interface))
-        LogFile.WriteRow(direction.Tag, item.Descr, FormatGeneral(rate, locale));
+      uint32_t octets = 0;
+      const TReadValue& counter = values.at(4 + static_cast<size_t>(s));
+      if (counter.Ok() && TryStrToLW(counter.Text, octets)) NextReading(*baselines[s], octets, now);
     }
-    if (frmOptions->chkAutoHeight->isChecked()) chart->LeftAxis.Maximum = AutoHeightMaximum(*chart);
-    chart->update();
-    item.LastInOctets = in;
-    item.LastOutOctets = out;
   }
+  interface.History = NewHistory({InColor, OutColor}, 1);
+  const TRowSpec spec{TItemKind::Interface, interface.Index, interface.Descr, 1};
+  List.Add(QString::number(interface.Index), std::move(record));
+  return spec;
+}
+
+std::vector<TItemRead> TInterfaceMonitor::PollReads() const {
+  std::vector<TItemRead> reads;
+  for (int i = 0; i < List.Count(); ++i) {
+    const TInterface& interface = List.Record(i);
+    reads.push_back({{Oids::SysUpTime, interface.InOctetsOid, interface.OutOctetsOid}});
+  }
+  return reads;
+}
+
+TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool autoHeight) {
+  TInterface& interface = List.Record(item);
+  TRowUpdate update{TItemKind::Interface, interface.Index, {}, {}, &interface.History, {}};
+  const QLocale locale = QLocale::system();
+  // A sysUpTime that came but is no number is the agent's fault and is reported; one that did
+  // not come leaves this poll without rates.
+  std::optional<uint32_t> now;
+  if (values.at(0).Ok()) now = StrToLW(values[0].Text);
+  QString missing = now ? QString() : MissingText(values[0]);
+
+  struct TDirection {
+    TCounterReading& Last;
+    const TReadValue& Value;
+    const char* Caption;
+    const char* Label;
+    const QString& Tag;
+  };
+  const TDirection directions[] = {
+      {interface.In, values.at(1), "In: %1", "lblInterfaceIn%1", LogTag::InterfaceIn},
+      {interface.Out, values.at(2), "Out: %1", "lblInterfaceOut%1", LogTag::InterfaceOut},
+  };
+  std::optional<double> percent;
+  for (int s = 0; s < 2; ++s) {
+    const TDirection& direction = directions[s];
+    std::optional<double> rate;
+    QString why = missing;
+    uint32_t octets = 0;
+    if (now && direction.Value.Ok() && TryStrToLW(direction.Value.Text, octets)) {
+      const TRateStep step = NextReading(direction.Last, octets, *now);
+      if (step.Kind == TRateStep::Rate) {
+        rate = RateKbits(step.Octets, step.Elapsed);
+        percent = std::max(percent.value_or(0.0),
+                           UtilisationPercent(step.Octets, interface.Speed, step.Elapsed));
+      } else {
+        why = step.Kind == TRateStep::Restarted ? NoValueText::Restarted : NoValueText::NewBaseline;
+      }
+    } else if (now) {
+      why = direction.Value.Ok() ? NoValueText::NoValue : MissingText(direction.Value);
+    }
+    if (missing.isEmpty()) missing = why;
+
+    const QString label = QString::fromLatin1(direction.Label).arg(interface.Index);
+    TChartSeries& series = interface.History.Series[static_cast<size_t>(s)];
+    TrimHistory(series, Setup.Interval, Setup.GraphLength);
+    if (rate) {
+      update.Labels.emplace_back(
+          label, QString::fromLatin1(direction.Caption).arg(FormatNumber(*rate, 2, locale) + " K"));
+      if (interface.History.AxisMaximum < *rate)
+        interface.History.AxisMaximum = RoundToTenth(*rate);
+      StepHistory(series, *rate, Setup.Interval, series.Color);
+      update.Log.push_back({direction.Tag, interface.Descr, FormatGeneral(*rate, locale)});
+    } else {
+      update.Labels.emplace_back(label, QString::fromLatin1(direction.Caption).arg(why));
+      StepHistory(series, std::nan(""), Setup.Interval, series.Color);
+    }
+  }
+  if (percent) {
+    update.Gauge = RoundToInt(*percent);
+    update.Labels.insert(update.Labels.begin(),
+                         {ValueLabel(interface.Index), FormatNumber(*percent, 2, locale) + "%"});
+  } else {
+    update.Labels.insert(update.Labels.begin(), {ValueLabel(interface.Index), missing});
+  }
+  if (autoHeight) interface.History.AxisMaximum = AutoHeightMaximum(interface.History.Series);
+  return update;
 }

@@ -7,21 +7,26 @@
 #include <utility>
 #include <vector>
 
+#include "Computations.h"
+#include "History.h"
+#include "MonitorTypes.h"
+
 struct TProcessor {
   int32_t Index = 0;
   std::string LoadOid;
+  TItemHistory History;
 };
 
 struct TInterface {
   int32_t Index = 0;
   QString Descr;
   QString IfType;
-  uint32_t Speed = 1;
-  uint32_t LastOutOctets = 0;
-  uint32_t LastInOctets = 0;
-  uint32_t LastUpTime = 0;
+  uint64_t Speed = 1;  // bits per second, never 0
+  TCounterReading In;
+  TCounterReading Out;
   std::string OutOctetsOid;
   std::string InOctetsOid;
+  TItemHistory History;
 };
 
 struct TStorage {
@@ -29,9 +34,10 @@ struct TStorage {
   int32_t AllocationUnits = 0;
   QString TypeName;
   QString Descr;
-  int32_t Size = 0;
+  uint32_t Size = 0;
   std::string UsedOid;
   std::string SizeOid;
+  TItemHistory History;
 };
 
 // An ordered list of items: the row index as text, and the record the list owns.

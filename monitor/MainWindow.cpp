@@ -12,15 +12,18 @@
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QShortcut>
+#include <QStatusBar>
 #include <array>
 #include <exception>
 
 #include "AboutBox.h"
+#include "Clock.h"
 #include "Computations.h"
 #include "Dialogs.h"
 #include "FileEdit.h"
 #include "HelpLinks.h"
 #include "Icons.h"
+#include "Oids.h"
 #include "OptionsDialog.h"
 #include "SnmpQueries.h"
 
@@ -37,7 +40,7 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   resize(520, 461 + 50);
 
   IdSNMP1.SetReceiveTimeout(5000);
-  IdSNMP1.SetCommunity("pewter");
+  Reader.Community = "pewter";
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -48,9 +51,13 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   CreateMenus();
   CreateToolBar();
   CreatePages();
+  lblStatus = new QLabel(statusBar());
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  statusBar()->addWidget(lblStatus, 1);
 }
 
 TForm1::~TForm1() {
+  Reader.Cancel();
   Timer1->stop();
   LogFile.Close();
 }
@@ -110,12 +117,12 @@ void TForm1::CreateActions() {
   connect(helpKey, &QShortcut::activated, acHelp, &QAction::trigger);
   connect(acRefresh, &QAction::triggered, this, &TForm1::Timer1Timer);
   connect(acOptions, &QAction::triggered, this, [this] { Guarded([this] { RunOptions(); }); });
+  // Each kind can also be polled on its own.
   connect(acProcessorUpdate, &QAction::triggered, this,
-          [this] { Guarded([this] { acProcessorUpdateExecute(); }); });
+          [this] { PollKinds({TItemKind::Processor}); });
   connect(acInterfaceUpdate, &QAction::triggered, this,
-          [this] { Guarded([this] { acInterfaceUpdateExecute(); }); });
-  connect(acStorageUpdate, &QAction::triggered, this,
-          [this] { Guarded([this] { acStorageUpdateExecute(); }); });
+          [this] { PollKinds({TItemKind::Interface}); });
+  connect(acStorageUpdate, &QAction::triggered, this, [this] { PollKinds({TItemKind::Storage}); });
   connect(acLoadSettings, &QAction::triggered, this, [this] {
     Settings.Load({cbxCommunity, cbxHost, frmOptions});
   });
@@ -256,6 +263,7 @@ void TForm1::FormShow() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  Reader.Cancel();
   Timer1->stop();
   ProcessorList.Clear();
   InterfaceList.Clear();
@@ -279,7 +287,25 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
+void TForm1::SetStatus(const QString& text) {
+  lblStatus->setText(text);
+}
+
+template <class F>
+auto TForm1::Discovery(F f) {
+  return [this, f = std::move(f)](auto&&... arguments) {
+    try {
+      f(std::forward<decltype(arguments)>(arguments)...);
+    } catch (const std::exception& e) {
+      FailConnect(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+      FailConnect(QStringLiteral("Unknown error."));
+    }
+  };
+}
+
 void TForm1::Connect() {
+  if (FConnecting || !acConnect->isEnabled()) return;
   Logging = frmOptions->chkLog->isChecked();
   if (Logging) {
     const QString path = frmOptions->feFile->text();
@@ -298,71 +324,155 @@ void TForm1::Connect() {
   QString host;
   int port = 161;
   SplitHostPort(cbxHost->currentText(), host, port);
-  IdSNMP1.SetCommunity(cbxCommunity->currentText().toStdString());
-  IdSNMP1.SetHost(host.toStdString());
-  IdSNMP1.SetPort(port);
-  IdSNMP1.SetActive(true);
+  FHostText = cbxHost->currentText();
+  FTarget = QStringLiteral("%1:%2").arg(host).arg(port);
+  Reader.Community = cbxCommunity->currentText().toStdString();
+  // While it connects, Disconnect (and any edit of the two boxes) cancels it.
+  FConnecting = true;
+  acConnect->setEnabled(false);
+  acDisconnect->setEnabled(true);
+  SetStatus(QStringLiteral("Connecting to %1...").arg(FHostText));
+  IdSNMP1.Open(host, static_cast<quint16>(port), [this](const QString& error) {
+    if (!error.isEmpty()) {
+      ShowError(error);
+      AbandonConnect(QString());
+      return;
+    }
+    Probe();
+  });
+}
 
-  bool answered = false;
-  try {
-    TSNMPInfo& query = IdSNMP1.QueryInfo();
-    query.Reset();
-    query.TargetPort = port;
-    query.PduType = 160;
-    answered = IdSNMP1.ExchangeQuery();
-  } catch (...) {
-    // A log opened for a connection that never started is closed again, so the next
-    // Connect can reopen it.
-    LogFile.Close();
-    throw;
-  }
-  if (!answered) {
-    LogFile.Close();
+void TForm1::Probe() {
+  TSNMPInfo probe(nullptr);
+  probe.SetCommunity(Reader.Community);
+  probe.PduType = SnmpTag::GetRequest;
+  IdSNMP1.Send(probe, [this](const TSnmpResult& result) {
+    Guarded([&] {
+      if (result.Outcome == TSnmpResult::Failed) {
+        ShowError(result.Error);
+        AbandonConnect(QString());
+        return;
+      }
+      if (result.Outcome == TSnmpResult::TimedOut) {
+        AbandonConnect(QStringLiteral("No answer from %1.").arg(FTarget));
+        return;
+      }
+      if (!result.Ok()) {
+        AbandonConnect(QStringLiteral("%1 answered with error status %2.")
+                           .arg(FTarget)
+                           .arg(result.Reply.ErrStatus));
+        return;
+      }
+      FLastAnswer = Clock::Now();
+      Discovery([this] {
+        UpdateHistory(cbxCommunity);
+        UpdateHistory(cbxHost);
+        // Rows are built out of sight: showing each control in a visible window costs a pass
+        // over every widget already there.
+        for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->hide();
+        const TChartSetup setup = ChartSetup();
+        for (TMonitorSetup* monitor : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
+          monitor->GraphLength = setup.GraphLength;
+        }
+        Reader.StartRun();
+        DiscoverStorage();
+      })();
+    });
+  });
+}
+
+void TForm1::DiscoverStorage() {
+  Reader.Walk(Oids::StorageIndex, Discovery([this](const std::vector<TWalkRow>& rows) {
+                Reader.Read(
+                    Storage.DiscoveryReads(rows),
+                    [this](size_t item, const TItemValues& values) {
+                      if (auto spec = Storage.Discover(static_cast<int>(item), values)) {
+                        CreateRows(*spec);
+                      }
+                    },
+                    Discovery([this](std::exception_ptr error) {
+                      if (error) std::rethrow_exception(error);
+                      DiscoverProcessors();
+                    }));
+              }));
+}
+
+void TForm1::DiscoverProcessors() {
+  Reader.Walk(Oids::ProcessorIdColumn, Discovery([this](const std::vector<TWalkRow>& rows) {
+                for (const TRowSpec& spec : Processors.Discover(rows)) CreateRows(spec);
+                DiscoverInterfaces();
+              }));
+}
+
+void TForm1::DiscoverInterfaces() {
+  Reader.Walk(Oids::IfIndex, Discovery([this](const std::vector<TWalkRow>& rows) {
+                Reader.Read(
+                    Interfaces.DiscoveryReads(rows),
+                    [this](size_t item, const TItemValues& values) {
+                      CreateRows(Interfaces.Discover(static_cast<int>(item), values));
+                    },
+                    Discovery([this](std::exception_ptr error) {
+                      if (error) std::rethrow_exception(error);
+                      FinishConnect();
+                    }));
+              }));
+}
+
+void TForm1::FinishConnect() {
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->show();
+  // A host that fell silent during discovery would show a partial picture: no connection.
+  if (Reader.Run().Abandoned) {
+    AbandonConnect(QStringLiteral("No answer from %1.").arg(FTarget));
     return;
   }
-
-  try {
-    acConnect->setEnabled(false);
-    acDisconnect->setEnabled(true);
-    UpdateHistory(cbxCommunity);
-    UpdateHistory(cbxHost);
-    {
-      // Rows are built out of sight: showing each control in a visible window costs a pass
-      // over every widget already there.
-      const std::array<QWidget*, 3> rows{ScrollBox1->Rows(), ScrollBox2->Rows(),
-                                         ScrollBox3->Rows()};
-      for (QWidget* page : rows) page->hide();
-      const auto reveal = qScopeGuard([&rows] {
-        for (QWidget* page : rows) page->show();
-      });
-      BuildStorage();
-      BuildProcessors();
-      BuildInterfaces();
-    }
-    QueryInterval = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
-    Timer1->setInterval(QueryInterval * 60 * 1000);
-    if (!acConnect->isEnabled()) Timer1->start();
-    SetCaption(QStringLiteral("Corvane - ") + cbxHost->currentText());
-  } catch (const std::exception& e) {
-    MessageBoxes().Plain(this, QString::fromLocal8Bit(e.what()));
-    LogFile.Close();
-    Logging = false;
-    Timer1->stop();
-    Disconnect();
+  QueryInterval = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
+  for (TMonitorSetup* monitor : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
+    monitor->Interval = QueryInterval;
   }
-  if (Timer1->isActive()) Timer1Timer();
+  Timer1->setInterval(QueryInterval * 60 * 1000);
+  Timer1->start();
+  SetCaption(QStringLiteral("Corvane - ") + FHostText);
+  FConnecting = false;
+  // The first values appear without waiting a full period.
+  Timer1Timer();
+  emit ConnectFinished();
+}
+
+void TForm1::AbandonConnect(const QString& status) {
+  // A log opened for a connection that never started is closed again, so the next Connect
+  // can reopen it.
+  LogFile.Close();
+  Disconnect();
+  SetStatus(status);
+  emit ConnectFinished();
+}
+
+void TForm1::FailConnect(const QString& message) {
+  MessageBoxes().Plain(this, message);
+  LogFile.Close();
+  Logging = false;
+  Timer1->stop();
+  Disconnect();
+  emit ConnectFinished();
 }
 
 void TForm1::Disconnect() {
+  Reader.Cancel();
+  FConnecting = false;
+  FPolling = false;
   if (Logging) LogFile.Close();
   Timer1->stop();
   ProcessorList.Clear();
   InterfaceList.Clear();
   StorageList.Clear();
-  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->DestroyRows();
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
+    box->DestroyRows();
+    box->Rows()->show();
+  }
   acConnect->setEnabled(true);
   acDisconnect->setEnabled(false);
   SetCaption(QStringLiteral("Corvane"));
+  SetStatus(QString());
 }
 
 void TForm1::UpdateHistory(QComboBox* box) {
@@ -396,19 +506,125 @@ bool TForm1::LogKindChecked(TItemKind kind) const {
   return false;
 }
 
-void TForm1::Timer1Timer() {
-  // A poll waiting in an error box lets the timer fire again; that tick is skipped rather
-  // than stacking another poll (and another box) on top of it.
-  if (FPolling) return;
-  FPolling = true;
-  Guarded([this] { Poll(); });
-  FPolling = false;
+TScrollBox* TForm1::BoxOf(TItemKind kind) const {
+  switch (kind) {
+    case TItemKind::Processor:
+      return ScrollBox1;
+    case TItemKind::Interface:
+      return ScrollBox2;
+    case TItemKind::Storage:
+      return ScrollBox3;
+  }
+  return ScrollBox1;
 }
 
-void TForm1::Poll() {
-  acProcessorUpdateExecute();
-  acInterfaceUpdateExecute();
-  acStorageUpdateExecute();
+void TForm1::CreateRows(const TRowSpec& spec) {
+  TScrollBox* box = BoxOf(spec.Kind);
+  const int count = box->RowCount();
+  const TRowControls row =
+      CreateRow(box, spec.Kind, spec.Index, RowHeight * count, spec.Caption, ChartSetup());
+  const int valueTop = row.Gauge->y() + row.Gauge->height() + 4;
+  if (spec.Kind == TItemKind::Interface) {
+    QLabel* value = CreateValueLabel(box, QStringLiteral("lblInterfaceVal%1").arg(spec.Index),
+                                     valueTop, Qt::AlignHCenter);
+    const int labelHeight = value->height();
+    CreateValueLabel(box, QStringLiteral("lblInterfaceIn%1").arg(spec.Index),
+                     valueTop + labelHeight, Qt::AlignLeft, InColor);
+    CreateValueLabel(box, QStringLiteral("lblInterfaceOut%1").arg(spec.Index),
+                     valueTop + 2 * labelHeight, Qt::AlignLeft, OutColor);
+  } else if (spec.Kind == TItemKind::Storage) {
+    row.Chart->LeftAxis.Maximum = spec.AxisMaximum;
+    QLabel* avail = CreateValueLabel(box, QStringLiteral("lblStorageAvail%1").arg(spec.Index),
+                                     valueTop, Qt::AlignLeft);
+    CreateValueLabel(box, QStringLiteral("lblStorageUsed%1").arg(spec.Index),
+                     valueTop + avail->height(), Qt::AlignLeft);
+  }
+  box->SetRowCount(count + 1);
+}
+
+void TForm1::ApplyUpdate(const TRowUpdate& update) {
+  QWidget* rows = BoxOf(update.Kind)->Rows();
+  auto* gauge = rows->findChild<TGauge*>(GaugeName(update.Kind, update.Index));
+  auto* chart = rows->findChild<TChart*>(ChartName(update.Kind, update.Index));
+  if (!gauge || !chart) return;
+  if (update.Gauge) {
+    gauge->SetPosition(*update.Gauge);
+  } else {
+    gauge->ClearPosition();
+  }
+  for (const auto& [name, text] : update.Labels) {
+    if (auto* label = rows->findChild<QLabel*>(name)) label->setText(text);
+  }
+  if (update.History) {
+    const auto& series = update.History->Series;
+    for (size_t s = 0; s < series.size() && s < chart->Series.size(); ++s) {
+      chart->Series[s].Points = series[s].Points;
+    }
+    chart->LeftAxis.Maximum = update.History->AxisMaximum;
+  }
+  chart->update();
+  if (!update.Log.empty() && LogKindChecked(update.Kind)) {
+    for (const TLogLine& line : update.Log) LogFile.WriteRow(line.Tag, line.Item, line.Value);
+  }
+}
+
+void TForm1::Timer1Timer() {
+  PollKinds({TItemKind::Processor, TItemKind::Interface, TItemKind::Storage});
+}
+
+void TForm1::PollKinds(std::initializer_list<TItemKind> kinds) {
+  // A tick that comes while a poll (or its error box) is still under way is skipped; so is
+  // Refresh while not connected.
+  if (FPolling || !Timer1->isActive()) return;
+  Guarded([this, kinds] { Poll(kinds); });
+}
+
+void TForm1::Poll(std::initializer_list<TItemKind> kinds) {
+  const auto wanted = [&kinds](TItemKind kind) {
+    return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+  };
+  FPolling = true;
+  Reader.StartRun();
+  // One read for the whole poll, in the order processors, interfaces, storage.
+  std::vector<TItemRead> reads;
+  if (wanted(TItemKind::Processor)) reads = Processors.PollReads();
+  const size_t interfacesFrom = reads.size();
+  if (wanted(TItemKind::Interface)) {
+    for (TItemRead& read : Interfaces.PollReads()) reads.push_back(std::move(read));
+  }
+  const size_t storageFrom = reads.size();
+  if (wanted(TItemKind::Storage)) {
+    for (TItemRead& read : Storage.PollReads()) reads.push_back(std::move(read));
+  }
+  Reader.Read(
+      std::move(reads),
+      [this, interfacesFrom, storageFrom](size_t item, const TItemValues& values) {
+        if (item < interfacesFrom) {
+          ApplyUpdate(Processors.Poll(static_cast<int>(item), values));
+        } else if (item < storageFrom) {
+          ApplyUpdate(Interfaces.Poll(static_cast<int>(item - interfacesFrom), values,
+                                      frmOptions->chkAutoHeight->isChecked()));
+        } else {
+          ApplyUpdate(Storage.Poll(static_cast<int>(item - storageFrom), values));
+        }
+      },
+      [this](std::exception_ptr error) { EndPoll(error); });
+}
+
+void TForm1::EndPoll(std::exception_ptr error) {
+  const TReadRun& run = Reader.Run();
+  if (run.Answers > 0) FLastAnswer = Clock::Now();
+  if (run.Answers == 0 && run.Requests > 0) {
+    SetStatus(QStringLiteral("No answer from %1 since %2")
+                  .arg(FHostText, ClockTime(FLastAnswer.time(), QLocale::system())));
+  } else {
+    SetStatus(
+        QStringLiteral("Last poll %1").arg(ClockTime(Clock::Now().time(), QLocale::system())));
+  }
+  // The error box of a poll keeps the next ticks away until it is closed.
+  if (error) Guarded([&error] { std::rethrow_exception(error); });
+  FPolling = false;
+  emit PollFinished();
 }
 
 void TForm1::RunOptions() {

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QTimer>
@@ -10,13 +12,17 @@
 
 #include "ActivityLog.h"
 #include "GraphPanel.h"
-#include "IdSNMP.h"
 #include "Items.h"
+#include "Monitors.h"
 #include "SettingsFile.h"
+#include "SnmpClient.h"
+#include "SnmpReader.h"
 
 class TfrmOptions;
 
-// The main window: the connection to one host, its poll cycle and the rows of its items.
+// The main window: the connection to one host, its poll cycle and the rows of its items. Every
+// exchange runs from the event loop: Connect, discovery and each poll are sequences of replies,
+// and Disconnect, an edit of either box or closing the window cancels them at once.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -41,6 +47,7 @@ class TForm1 : public QMainWindow {
   TScrollBox* ScrollBox2 = nullptr;
   TScrollBox* ScrollBox3 = nullptr;
   QTimer* Timer1 = nullptr;
+  QLabel* lblStatus = nullptr;
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -56,14 +63,26 @@ class TForm1 : public QMainWindow {
   QAction* acLoadSettings = nullptr;
   QAction* acSaveSettings = nullptr;
 
-  TIdSNMP IdSNMP1;
-  TItemList<TProcessor> ProcessorList;
-  TItemList<TInterface> InterfaceList;
-  TItemList<TStorage> StorageList;
+  TSnmpClient IdSNMP1;
+  TSnmpReader Reader{IdSNMP1};
+  TProcessorMonitor Processors;
+  TInterfaceMonitor Interfaces;
+  TStorageMonitor Storage;
+  TItemList<TProcessor>& ProcessorList = Processors.List;
+  TItemList<TInterface>& InterfaceList = Interfaces.List;
+  TItemList<TStorage>& StorageList = Storage.List;
   int32_t QueryInterval = 1;
   bool Logging = false;
   TActivityLog LogFile;
   TSettingsFile Settings;
+
+  // A Connect or a poll is under way (or its message box is open).
+  bool Busy() const { return FConnecting || FPolling; }
+
+ signals:
+  // A Connect has ended, connected or not, and a poll has ended (after any message box).
+  void ConnectFinished();
+  void PollFinished();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -81,27 +100,45 @@ class TForm1 : public QMainWindow {
   void Guarded(F&& command) noexcept;
   void ShowError(const QString& message) noexcept;
 
+  // A function for the reader that runs f guarded like a discovery step: an exception ends
+  // the Connect with its message in a plain box, and Disconnect.
+  template <class F>
+  auto Discovery(F f);
+
   void FormShow();
   void Connect();
+  void Probe();
+  void DiscoverStorage();
+  void DiscoverProcessors();
+  void DiscoverInterfaces();
+  void FinishConnect();
+  // Ends a Connect that did not come through, leaving text in the status bar.
+  void AbandonConnect(const QString& status);
+  void FailConnect(const QString& message);
   void Disconnect();
-  void Poll();
   void Timer1Timer();
+  void PollKinds(std::initializer_list<TItemKind> kinds);
+  void Poll(std::initializer_list<TItemKind> kinds);
+  void EndPoll(std::exception_ptr error);
   void RunOptions();
   void ShowAbout();
   void UpdateHistory(QComboBox* box);
   void SetCaption(const QString& caption);
+  void SetStatus(const QString& text);
 
-  void BuildProcessors();
-  void BuildInterfaces();
-  void BuildStorage();
-  void acProcessorUpdateExecute();
-  void acInterfaceUpdateExecute();
-  void acStorageUpdateExecute();
+  TScrollBox* BoxOf(TItemKind kind) const;
+  void CreateRows(const TRowSpec& spec);
+  // Shows one item's poll on its row and writes its log rows; a row no longer there is skipped.
+  void ApplyUpdate(const TRowUpdate& update);
   // Whether logging and the kind's own log box are both checked now.
   bool LogKindChecked(TItemKind kind) const;
   TChartSetup ChartSetup() const;
 
   TfrmOptions* frmOptions = nullptr;
   bool FShown = false;
+  bool FConnecting = false;
   bool FPolling = false;
+  QString FHostText;      // the host box's text of this connection
+  QString FTarget;        // host:port as asked
+  QDateTime FLastAnswer;  // when the host last answered
 };

@@ -1,48 +1,65 @@
-#include <QCheckBox>
+#include <algorithm>
+#include <cmath>
 
-#include "Computations.h"
-#include "FileEdit.h"
-#include "MainWindow.h"
+#include "ActivityLog.h"
+#include "Monitors.h"
 #include "Oids.h"
-#include "OptionsDialog.h"
 #include "SnmpQueries.h"
 
-void TForm1::BuildProcessors() {
-  std::string list;
-  const int32_t count = SnmpWalkIndexes(IdSNMP1, Oids::ProcessorIdColumn, list);
-  ProcessorList.Clear();
-  int top = 0;
-  int ordinal = 1;
-  for (int32_t i = 0; i < count; ++i) {
-    const std::string element = TakeListElement(list);
-    auto record = std::make_unique<TProcessor>();
-    record->Index = StrToInt(element);
-    record->LoadOid = std::string(Oids::ProcessorLoad) + "." + element;
-    const int index = record->Index;
-    const QString text = QString::number(index);
-    ProcessorList.Add(text, std::move(record));
-    CreateRow(ScrollBox1, TItemKind::Processor, index, top,
-              QStringLiteral("Processor %1 (%2):").arg(ordinal).arg(text), ChartSetup());
-    top = RowHeight * ProcessorList.Count();
-    ScrollBox1->SetRowCount(ProcessorList.Count());
-    ++ordinal;
-  }
+std::vector<int32_t> WalkIndexes(const std::vector<TWalkRow>& rows) {
+  std::vector<int32_t> indexes;
+  indexes.reserve(rows.size());
+  for (const TWalkRow& row : rows) indexes.push_back(StrToInt(row.Index));
+  return indexes;
 }
 
-void TForm1::acProcessorUpdateExecute() {
-  QWidget* rows = ScrollBox1->Rows();
-  for (int i = 0; i < ProcessorList.Count(); ++i) {
-    const TProcessor& processor = ProcessorList.Record(i);
-    auto* gauge = rows->findChild<TGauge*>(GaugeName(TItemKind::Processor, processor.Index));
-    auto* chart = rows->findChild<TChart*>(ChartName(TItemKind::Processor, processor.Index));
-    if (!gauge || !chart) continue;
-    int32_t load = 0;
-    if (!TryStrToInt(SnmpGetValue(IdSNMP1, processor.LoadOid), load)) load = 0;
-    gauge->SetPosition(load);
-    if (LogKindChecked(TItemKind::Processor)) {
-      LogFile.WriteRow(LogTag::Processor, QString::number(processor.Index), QString::number(load));
-    }
-    PushValue(chart->Series[0], gauge->Position(), QueryInterval, chart->MaxPointsPerPage, Qt::red);
-    chart->update();
+TItemHistory NewHistory(std::initializer_list<QColor> colors, double axisMaximum) {
+  TItemHistory history;
+  for (const QColor& color : colors)
+    history.Series.push_back({TSeriesKind::Line, color, false, {}});
+  history.AxisMaximum = axisMaximum;
+  return history;
+}
+
+void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup) {
+  TChartSeries& target = history.Series.at(static_cast<size_t>(series));
+  PushValue(target, value, setup.Interval, setup.GraphLength, target.Color);
+}
+
+std::vector<TRowSpec> TProcessorMonitor::Discover(const std::vector<TWalkRow>& rows) {
+  List.Clear();
+  std::vector<TRowSpec> specs;
+  for (const TWalkRow& row : rows) {
+    auto record = std::make_unique<TProcessor>();
+    record->Index = StrToInt(row.Index);
+    record->LoadOid = std::string(Oids::ProcessorLoad) + "." + row.Index;
+    record->History = NewHistory({Qt::red}, 100);
+    const QString text = QString::number(record->Index);
+    specs.push_back({TItemKind::Processor, record->Index,
+                     QStringLiteral("Processor %1 (%2):").arg(List.Count() + 1).arg(text), 100});
+    List.Add(text, std::move(record));
   }
+  return specs;
+}
+
+std::vector<TItemRead> TProcessorMonitor::PollReads() const {
+  std::vector<TItemRead> reads;
+  for (int i = 0; i < List.Count(); ++i) reads.push_back({{List.Record(i).LoadOid}});
+  return reads;
+}
+
+TRowUpdate TProcessorMonitor::Poll(int item, const TItemValues& values) {
+  TProcessor& processor = List.Record(item);
+  TRowUpdate update{TItemKind::Processor, processor.Index, {}, {}, &processor.History, {}};
+  int32_t load = 0;
+  if (values.at(0).Ok() && TryStrToInt(values[0].Text, load)) {
+    update.Gauge = load;
+    update.Log.push_back(
+        {LogTag::Processor, QString::number(processor.Index), QString::number(load)});
+    // The chart shows what the gauge shows: the load held within 0 to 100.
+    PushHistory(processor.History, 0, std::clamp(load, 0, 100), Setup);
+  } else {
+    PushHistory(processor.History, 0, std::nan(""), Setup);
+  }
+  return update;
 }

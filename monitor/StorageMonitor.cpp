@@ -1,10 +1,9 @@
-#include <QCheckBox>
+#include <QLocale>
+#include <cmath>
 
-#include "Computations.h"
-#include "FileEdit.h"
-#include "MainWindow.h"
+#include "ActivityLog.h"
+#include "Monitors.h"
 #include "Oids.h"
-#include "OptionsDialog.h"
 #include "SnmpQueries.h"
 
 QString StorageTypeName(int32_t lastArc) {
@@ -22,72 +21,70 @@ QString StorageTypeName(int32_t lastArc) {
   }
 }
 
-void TForm1::BuildStorage() {
-  std::string list;
-  const int32_t count = SnmpWalkIndexes(IdSNMP1, Oids::StorageIndex, list);
-  StorageList.Clear();
-  if (count == 0) return;
-  int top = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    auto record = std::make_unique<TStorage>();
-    TStorage& item = *record;
-    item.Index = StrToInt(TakeListElement(list));
-    item.Descr = QString::fromLocal8Bit(
-        SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageDescr, item.Index)));
-    item.Size = StrToInt(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageSize, item.Index)));
-    item.AllocationUnits =
-        StrToInt(SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageAllocationUnits, item.Index)));
-    item.SizeOid = Oids::Instance(Oids::StorageSize, item.Index);
-    item.UsedOid = Oids::Instance(Oids::StorageUsed, item.Index);
-    const std::string type = SnmpGetValue(IdSNMP1, Oids::Instance(Oids::StorageType, item.Index));
-    const size_t dot = type.rfind('.');
-    item.TypeName =
-        StorageTypeName(StrToInt(dot == std::string::npos ? type : type.substr(dot + 1)));
-    if (item.TypeName.isEmpty()) continue;
-
-    const int index = item.Index;
-    const double totalMegabytes = UnitsToMegabytes(item.AllocationUnits, item.Size);
-    const QString caption = item.Descr;
-    StorageList.Add(QString::number(index), std::move(record));
-
-    const TRowControls row =
-        CreateRow(ScrollBox3, TItemKind::Storage, index, top, caption, ChartSetup());
-    row.Chart->LeftAxis.Maximum = totalMegabytes;
-    const int availTop = row.Gauge->y() + row.Gauge->height() + 4;
-    QLabel* avail = CreateValueLabel(ScrollBox3, QStringLiteral("lblStorageAvail%1").arg(index),
-                                     availTop, Qt::AlignLeft);
-    CreateValueLabel(ScrollBox3, QStringLiteral("lblStorageUsed%1").arg(index),
-                     availTop + avail->height(), Qt::AlignLeft);
-    top = RowHeight * StorageList.Count();
-    ScrollBox3->SetRowCount(StorageList.Count());
+std::vector<TItemRead> TStorageMonitor::DiscoveryReads(const std::vector<TWalkRow>& rows) {
+  List.Clear();
+  FPending = WalkIndexes(rows);
+  std::vector<TItemRead> reads;
+  for (const int32_t index : FPending) {
+    reads.push_back(
+        {{Oids::Instance(Oids::StorageDescr, index), Oids::Instance(Oids::StorageSize, index),
+          Oids::Instance(Oids::StorageAllocationUnits, index),
+          Oids::Instance(Oids::StorageType, index)}});
   }
+  return reads;
 }
 
-void TForm1::acStorageUpdateExecute() {
-  QWidget* rows = ScrollBox3->Rows();
-  const QLocale locale = QLocale::system();
-  for (int i = 0; i < StorageList.Count(); ++i) {
-    const TStorage& item = StorageList.Record(i);
-    auto* gauge = rows->findChild<TGauge*>(GaugeName(TItemKind::Storage, item.Index));
-    auto* chart = rows->findChild<TChart*>(ChartName(TItemKind::Storage, item.Index));
-    if (!gauge || !chart) continue;
-    int32_t used = 0;
-    if (!TryStrToInt(SnmpGetValue(IdSNMP1, item.UsedOid), used)) used = 0;
-    if (LogKindChecked(TItemKind::Storage))
-      LogFile.WriteRow(LogTag::Storage, item.Descr, FormatGeneral(used, locale));
+std::optional<TRowSpec> TStorageMonitor::Discover(int item, const TItemValues& values) {
+  auto record = std::make_unique<TStorage>();
+  TStorage& area = *record;
+  area.Index = FPending.at(static_cast<size_t>(item));
+  area.Descr = values.at(0).Ok() ? QString::fromLocal8Bit(values[0].Text) : QString();
+  if (!values.at(1).Ok() || !values.at(2).Ok() || !values.at(3).Ok()) return std::nullopt;
+  // Agents report the size of big disks beyond 2^31 units as negative numbers: the low 32 bits
+  // read as unsigned are the size.
+  area.Size = StrToLW(values[1].Text);
+  area.AllocationUnits = StrToInt(values[2].Text);
+  area.SizeOid = Oids::Instance(Oids::StorageSize, area.Index);
+  area.UsedOid = Oids::Instance(Oids::StorageUsed, area.Index);
+  const std::string& type = values[3].Text;
+  const size_t dot = type.rfind('.');
+  area.TypeName = StorageTypeName(StrToInt(dot == std::string::npos ? type : type.substr(dot + 1)));
+  if (area.TypeName.isEmpty()) return std::nullopt;
 
-    const double usedMegabytes = UnitsToMegabytes(item.AllocationUnits, used);
-    const double totalMegabytes = chart->LeftAxis.Maximum;
-    if (auto* avail =
-            rows->findChild<QLabel*>(QStringLiteral("lblStorageAvail%1").arg(item.Index))) {
-      avail->setText(QStringLiteral("Avail: %1 Mb").arg(FormatNumber(totalMegabytes, 1, locale)));
-    }
-    if (auto* usedLabel =
-            rows->findChild<QLabel*>(QStringLiteral("lblStorageUsed%1").arg(item.Index))) {
-      usedLabel->setText(QStringLiteral("Used: %1 Mb").arg(FormatNumber(usedMegabytes, 1, locale)));
-    }
-    gauge->SetPosition(UsedPercent(usedMegabytes, totalMegabytes));
-    PushValue(chart->Series[0], usedMegabytes, QueryInterval, chart->MaxPointsPerPage, OutColor);
-    chart->update();
+  const double total = UnitsToMegabytes(area.AllocationUnits, area.Size);
+  area.History = NewHistory({OutColor}, total);
+  const TRowSpec spec{TItemKind::Storage, area.Index, area.Descr, total};
+  List.Add(QString::number(area.Index), std::move(record));
+  return spec;
+}
+
+std::vector<TItemRead> TStorageMonitor::PollReads() const {
+  std::vector<TItemRead> reads;
+  for (int i = 0; i < List.Count(); ++i) reads.push_back({{List.Record(i).UsedOid}});
+  return reads;
+}
+
+TRowUpdate TStorageMonitor::Poll(int item, const TItemValues& values) {
+  TStorage& area = List.Record(item);
+  TRowUpdate update{TItemKind::Storage, area.Index, {}, {}, &area.History, {}};
+  const QLocale locale = QLocale::system();
+  const double total = area.History.AxisMaximum;
+  update.Labels.emplace_back(QStringLiteral("lblStorageAvail%1").arg(area.Index),
+                             QStringLiteral("Avail: %1 Mb").arg(FormatNumber(total, 1, locale)));
+  const QString usedLabel = QStringLiteral("lblStorageUsed%1").arg(area.Index);
+  uint32_t used = 0;
+  if (values.at(0).Ok() && TryStrToLW(values[0].Text, used)) {
+    update.Log.push_back({LogTag::Storage, area.Descr, FormatGeneral(used, locale)});
+    const double usedMegabytes = UnitsToMegabytes(area.AllocationUnits, used);
+    update.Labels.emplace_back(
+        usedLabel, QStringLiteral("Used: %1 Mb").arg(FormatNumber(usedMegabytes, 1, locale)));
+    update.Gauge = UsedPercent(usedMegabytes, total);
+    PushHistory(area.History, 0, usedMegabytes, Setup);
+  } else {
+    update.Labels.emplace_back(
+        usedLabel, QStringLiteral("Used: %1")
+                       .arg(values.at(0).Ok() ? NoValueText::NoValue : MissingText(values[0])));
+    PushHistory(area.History, 0, std::nan(""), Setup);
   }
+  return update;
 }

@@ -22,9 +22,41 @@ TEST(InterfaceRate, RatesInKilobitsAndUtilisationAvoid32BitOverflow) {
   EXPECT_DOUBLE_EQ(RateKbits(396, 60), 396.0 * 8 / 60 / 1024);
   // 4294967295 octets x 8 overflows 32 bits; the rate must not.
   EXPECT_DOUBLE_EQ(RateKbits(4294967295u, 1), 4294967295.0 * 8 / 1024);
-  EXPECT_DOUBLE_EQ(UtilisationPercent(61440, 0, 1, 60), 819200.0);
-  EXPECT_DOUBLE_EQ(UtilisationPercent(100, 1250000, 10000000, 1), 100.0);
-  EXPECT_DOUBLE_EQ(UtilisationPercent(4294967295u, 0, 1, 1), 4294967295.0 * 800);
+  EXPECT_DOUBLE_EQ(UtilisationPercent(61440, 1, 60), 819200.0);
+  EXPECT_DOUBLE_EQ(UtilisationPercent(1250000, 10000000, 1), 100.0);
+  EXPECT_DOUBLE_EQ(UtilisationPercent(4294967295u, 1, 1), 4294967295.0 * 800);
+  // 64-bit counters: octets x 8 beyond 2^64 still give the right rate.
+  EXPECT_DOUBLE_EQ(RateKbits(UINT64_MAX, 1), 18446744073709551615.0 * 8 / 1024);
+}
+
+// Readings of one counter in turn: the rate comes from the last good one and its own up-time.
+TEST(InterfaceRate, ReadingsGiveRatesBaselinesAndRestarts) {
+  struct TCase {
+    const char* Name;
+    uint64_t Octets;
+    uint32_t UpTime;
+    int Bits;
+    TRateStep::TKind Kind;
+    uint64_t Difference;
+    int64_t Elapsed;
+  };
+  const TCase cases[] = {
+      {"first reading is only a baseline", 4294967000u, 100000, 32, TRateStep::NoBaseline, 0, 1},
+      {"32-bit wrap counts modulo 2^32", 100, 106000, 32, TRateStep::Rate, 396, 60},
+      {"same second counts as one", 200, 106040, 32, TRateStep::Rate, 100, 1},
+      {"up-time going back is a restart", 50, 500, 32, TRateStep::Restarted, 0, 1},
+      {"after the restart rates resume", 1074, 1500, 32, TRateStep::Rate, 1024, 10},
+      {"64-bit counters take the full width", 5000000000u, 2500, 64, TRateStep::Rate,
+       5000000000u - 1074, 10},
+  };
+  TCounterReading last;
+  for (const TCase& c : cases) {
+    const TRateStep step = NextReading(last, c.Octets, c.UpTime, c.Bits);
+    EXPECT_EQ(step.Kind, c.Kind) << c.Name;
+    EXPECT_EQ(step.Octets, c.Difference) << c.Name;
+    EXPECT_EQ(step.Elapsed, c.Elapsed) << c.Name;
+    EXPECT_EQ(last.Octets, c.Octets) << c.Name;
+  }
 }
 
 TEST(Rounding, HalvesGoToEven) {

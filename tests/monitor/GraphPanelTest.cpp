@@ -65,14 +65,14 @@ TEST(AutoHeight, LargestVisibleValueRoundedBothWays) {
   chart.LeftAxis.Maximum = 500;
   PushValue(chart.Series[0], 3.0, 1, 15, InColor);
   PushValue(chart.Series[1], 12.36, 1, 15, OutColor);
-  EXPECT_DOUBLE_EQ(AutoHeightMaximum(chart), 12.4);
+  EXPECT_DOUBLE_EQ(AutoHeightMaximum(chart.Series), 12.4);
 
   TChart idle;
   idle.AddSeries(TSeriesKind::Line, InColor);
   idle.AddSeries(TSeriesKind::Line, OutColor);
   PushValue(idle.Series[0], 0, 1, 15, InColor);
   PushValue(idle.Series[1], 0, 1, 15, OutColor);
-  EXPECT_DOUBLE_EQ(AutoHeightMaximum(idle), 0.0);
+  EXPECT_DOUBLE_EQ(AutoHeightMaximum(idle.Series), 0.0);
 }
 
 TEST(HostText, PortIsOptional) {

@@ -193,6 +193,7 @@ TEST_F(MainWindow, AltCConnects) {
   Form->cbxHost->setEditText(HostOf(Agent));
   QApplication::setActiveWindow(Form.get());
   QTest::keyClick(Form.get(), Qt::Key_C, Qt::AltModifier);
+  WaitIdle();
   EXPECT_TRUE(Connected());
 }
 

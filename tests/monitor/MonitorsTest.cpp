@@ -39,7 +39,7 @@ class Monitors : public TWindowTest {
   }
   void PollWith(const std::string& data) {
     Agent.Restart(Data(data));
-    Form->acRefresh->trigger();
+    Refresh();
   }
   TChart* Chart(const QString& name) const { return Find<TChart>(name); }
   int Gauge(const QString& name) const {
@@ -131,7 +131,7 @@ TEST_F(Monitors, InterfaceRatesAcrossACounterWrap) {
 
 TEST_F(Monitors, AutoHeightFollowsTheLargestVisibleValue) {
   Options->chkAutoHeight->setChecked(true);
-  Form->acRefresh->trigger();  // no traffic at all: the axis drops from 1 to 0
+  Refresh();  // no traffic at all: the axis drops from 1 to 0
   EXPECT_DOUBLE_EQ(Chart("InterfaceChart1")->LeftAxis.Maximum, 0.0);
   PollWith("poll2");
   EXPECT_DOUBLE_EQ(Chart("InterfaceChart1")->LeftAxis.Maximum, 1.0);
@@ -161,7 +161,7 @@ TEST_F(Monitors, StorageKeepsFourTypesAndShowsMegabytes) {
 TEST_F(Monitors, LogRowsInPollOrderGatedAtEachRow) {
   PollWith("poll2");
   Options->chkInterface->setChecked(false);
-  Form->acRefresh->trigger();
+  Refresh();
   const QStringList poll1 = {Row("Processor", "768", "12"),
                              Row("Processor", "769", "150"),
                              Row("InterFaceIn", "wan, uplink", "0"),
@@ -207,7 +207,7 @@ TEST_F(Monitors, RealHostMatchesNetSnmp) {
   snmpd.Start();
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(snmpd.Port()));
   ASSERT_TRUE(Connected()) << snmpd.Log();
-  Form->acRefresh->trigger();
+  Refresh();
   EXPECT_TRUE(Boxes.Shown.empty()) << Boxes.Shown[0].Text.toStdString();
 
   const auto interfaces = NetSnmpWalk(snmpd.Port(), "pewter", "1.3.6.1.2.1.2.2.1.1");

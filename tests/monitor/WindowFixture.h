@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -65,11 +66,21 @@ class TWindowTest : public ::testing::Test {
   QString HostOf(const TSnmpSimAgent& agent) const {
     return QStringLiteral("127.0.0.1:%1").arg(agent.Port());
   }
-  // As a user would: a new host text ends the current connection, then Connect.
+  // As a user would: a new host text ends the current connection, then Connect; waits until
+  // the Connect and its first poll are over.
   void ConnectTo(const QString& host) {
     Form->acDisconnect->trigger();
     Form->cbxHost->setEditText(host);
     Form->acConnect->trigger();
+    WaitIdle();
+  }
+  // Refresh, and wait for the poll to end.
+  void Refresh() {
+    Form->acRefresh->trigger();
+    WaitIdle();
+  }
+  void WaitIdle() const {
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !Form->Busy(); }, 30000));
   }
   bool Connected() const {
     return !Form->acConnect->isEnabled() && Form->acDisconnect->isEnabled() &&

@@ -14,13 +14,14 @@ const QString Recording = QStringLiteral(CORVANE_TEST_DATA_DIR "/monitor/wire-v1
 TEST_F(TWindowTest, ConnectAndTwoPollsSendTheRecordedDatagrams) {
   TScriptedAgent agent;
   FillHost(agent.Mib, 2);
+  // Request-ids of four octets, as in the recording.
+  Form->IdSNMP1.Session = TSnmpSession(0x10000000);
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Connected(); }, 10000));
+  ASSERT_TRUE(Connected());
   for (const char* upTime : {"106000", "112000"}) {
     agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, upTime);
-    Form->acRefresh->trigger();
+    Refresh();
   }
-  QTest::qWait(300);
 
   QStringList sent;
   for (const std::string& datagram : agent.Received()) {

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUdpSocket>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+
+#include "SnmpSession.h"
+
+// How one request ended.
+struct TSnmpResult {
+  enum TOutcome { Answered, TimedOut, Failed };
+  TOutcome Outcome = TimedOut;
+  TSNMPInfo Reply{nullptr};  // the decoded reply when answered
+  QString Error;             // why it failed (a socket error)
+  // A reply came and reports no error.
+  bool Ok() const { return Outcome == Answered && Reply.ErrStatus == 0; }
+};
+
+// The SNMP client of the window: one UDP socket driven by the event loop, the host resolved
+// once per Open, one request in flight at a time (so requests go out in the order they were
+// queued), deadlines from a timer. Nothing here ever waits.
+class TSnmpClient : public QObject {
+  Q_OBJECT
+ public:
+  using TDone = std::function<void(const TSnmpResult&)>;
+
+  explicit TSnmpClient(QObject* parent = nullptr);
+
+  // Milliseconds on a monotonic clock; tests replace it and call CheckDeadlines themselves.
+  std::function<int64_t()> Now;
+  // The longest wait for a reply, in milliseconds.
+  int ReceiveTimeout() const { return FTimeoutMs; }
+  void SetReceiveTimeout(int milliseconds) { FTimeoutMs = milliseconds; }
+  // Replies longer than this fail as "Message too long.".
+  int BufferSize = 8192;
+
+  // Forgets everything earlier, then resolves host without waiting ("localhost" and dotted
+  // quads need no lookup). done gets an empty text, or the error message of a failed lookup.
+  void Open(const QString& host, quint16 port, std::function<void(const QString& error)> done);
+  // Queues one request for the opened host. done runs later from the event loop, once.
+  void Send(const TSNMPInfo& request, TDone done);
+  // Forgets every queued and pending request and any lookup under way: their done functions
+  // never run, and replies that come later are dropped.
+  void Cancel();
+  // Ends the request in flight when its deadline has passed.
+  void CheckDeadlines();
+
+  bool Idle() const { return !FInFlight && FQueue.empty(); }
+  // Datagrams sent since the client was made.
+  int Sent() const { return FSent; }
+  // The session, for tests that fix its request-ids.
+  TSnmpSession Session;
+
+ private:
+  struct TQueued {
+    TSNMPInfo Request;
+    TDone Done;
+  };
+  void ReadPending();
+  void SendNext();
+  void Finish(TSnmpResult result);
+  void ArmDeadline();
+  TSnmpTime Time() const { return TSnmpTime(Now()); }
+
+  QUdpSocket FSocket;
+  QTimer FDeadline;
+  QHostAddress FAddress;
+  quint16 FPort = 161;
+  int FTimeoutMs = 5000;
+  std::deque<TQueued> FQueue;
+  std::optional<TQueued> FInFlight;
+  uint64_t FGeneration = 0;
+  int FSent = 0;
+};
