@@ -68,6 +68,7 @@ void TScrollBox::SetRowCount(int count) {
 }
 
 void TScrollBox::DestroyRows() {
+  FNamed.clear();
   const QObjectList children = Rows()->children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     if ((*it)->isWidgetType()) delete *it;
@@ -165,6 +166,7 @@ TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, cons
 
   for (QWidget* control : {static_cast<QWidget*>(row.Caption), static_cast<QWidget*>(row.Gauge),
                            static_cast<QWidget*>(row.Chart)}) {
+    box->KeepName(control);
     control->show();
   }
   return row;
@@ -181,6 +183,7 @@ QLabel* CreateValueLabel(TScrollBox* box, const QString& name, int top, Qt::Alig
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
   }
+  box->KeepName(label);
   label->show();
   return label;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollArea>
 #include <QString>
 
@@ -43,12 +45,20 @@ class TScrollBox : public QScrollArea {
   int RowCount() const { return FRowCount; }
   // Destroys every control of the rows, last first.
   void DestroyRows();
+  // A control of the rows by its object name, or null; names are kept as controls are made.
+  template <class T>
+  T* Named(const QString& name) const {
+    return qobject_cast<T*>(FNamed.value(name).data());
+  }
+  void KeepName(QWidget* control) { FNamed.insert(control->objectName(), control); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   int FRowCount = 0;
+  // Looking controls up by name must not cost a pass over thousands of them at every poll.
+  QHash<QString, QPointer<QWidget>> FNamed;
 };
 
 struct TRowControls {

@@ -543,9 +543,9 @@ void TForm1::CreateRows(const TRowSpec& spec) {
 }
 
 void TForm1::ApplyUpdate(const TRowUpdate& update) {
-  QWidget* rows = BoxOf(update.Kind)->Rows();
-  auto* gauge = rows->findChild<TGauge*>(GaugeName(update.Kind, update.Index));
-  auto* chart = rows->findChild<TChart*>(ChartName(update.Kind, update.Index));
+  const TScrollBox* rows = BoxOf(update.Kind);
+  auto* gauge = rows->Named<TGauge>(GaugeName(update.Kind, update.Index));
+  auto* chart = rows->Named<TChart>(ChartName(update.Kind, update.Index));
   if (!gauge || !chart) return;
   if (update.Gauge) {
     gauge->SetPosition(*update.Gauge);
@@ -553,7 +553,7 @@ void TForm1::ApplyUpdate(const TRowUpdate& update) {
     gauge->ClearPosition();
   }
   for (const auto& [name, text] : update.Labels) {
-    if (auto* label = rows->findChild<QLabel*>(name)) label->setText(text);
+    if (auto* label = rows->Named<QLabel>(name)) label->setText(text);
   }
   if (update.History) {
     const auto& series = update.History->Series;

@@ -110,7 +110,15 @@ void TSnmpReader::Read(std::vector<TItemRead> items,
 }
 
 void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
+  // Items that need no request (a run given up) are handed on a batch at a time, so that the
+  // event loop gets its turn between batches.
+  constexpr int kBatch = 64;
+  int handed = 0;
   while (job->Item < job->Items.size()) {
+    if (handed == kBatch) {
+      Later([this, job] { Next(job); });
+      return;
+    }
     const TItemRead& item = job->Items[job->Item];
     if (job->Values.size() < item.Oids.size() && !FRun.Abandoned) {
       Get(item.Oids[job->Values.size()], SnmpTag::GetRequest,
@@ -130,6 +138,7 @@ void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
     }
     job->Values.clear();
     ++job->Item;
+    ++handed;
   }
   job->Done(nullptr);
 }
