@@ -63,24 +63,25 @@ INSTANTIATE_TEST_SUITE_P(
                                "ad1ea87a8db096714d9788bd544047c9021e4229ce27e4c0a69250adfcffbb0b"}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// Replies of snmpd 5.9.3 to snmpget -v3 (engine below): the discovery Report, a Response to
-// user corvane-auth (SHA, "pewter-auth-sha", msgID 0x0BD8191B) and to user corvane-priv
-// (SHA-256 "pewter-auth-256", AES "pewter-priv-aes", msgID 0x297B188E), both for sysUpTime.0.
-const std::string kEngine = Hex("80001f888070d99827eb36186b00000000");
+// Replies of snmpd 5.9.3 to snmpget -v3 (engine below, boots 1, time 3): the discovery Report
+// (msgID 0x5EA8D5C0), a Response to user corvane-auth (SHA "pewter-auth-sha", msgID 0x38E78D72)
+// and to user corvane-priv (SHA-256 "pewter-auth-256", AES "pewter-priv-aes", msgID 0x5EA8D5BF),
+// both for sysUpTime.0.
+const std::string kEngine = Hex("80001f8880042880783739186b00000000");
 const std::string kDiscoveryReport =
-    Hex("307102010330110204297b188f020300ffe30401000201030421301f041180001f888070d99827eb36186b0000"
-        "00000201010201010400040004003036041180001f888070d99827eb36186b000000000400a81f020428909f43"
+    Hex("3071020103301102045ea8d5c0020300ffe30401000201030421301f041180001f8880042880783739186b0000"
+        "00000201010201030400040004003036041180001f8880042880783739186b000000000400a81f02044be6aa3b"
         "0201000201003011300f060a2b060106030f01010400410101");
 const std::string kAuthResponse =
-    Hex("308188020103301102040bd8191b020300ffe304010102010304393037041180001f888070d99827eb36186b00"
-        "000000020101020102040c636f7276616e652d61757468040cd2893ad3bd61798fbb7d82ff0400303504118000"
-        "1f888070d99827eb36186b000000000400a21e0204111a65fa0201000201003010300e06082b06010201010300"
-        "43020098");
+    Hex("3081880201033011020438e78d72020300ffe304010102010304393037041180001f8880042880783739186b00"
+        "000000020101020103040c636f7276616e652d61757468040c1baae4c097ec156fbb31fca40400303504118000"
+        "1f8880042880783739186b000000000400a21e02046c6151c80201000201003010300e06082b06010201010300"
+        "43020135");
 const std::string kPrivResponse =
-    Hex("30819e02010330110204297b188e020300ffe3040103020103044d304b041180001f888070d99827eb36186b00"
-        "000000020101020101040c636f7276616e652d707269760418a1f75dd7803dbaa312091342ee8d6f4b629a598d"
-        "43ad9f3a0408b71ed6fb26bc28e3043721dc864f16e3c5f1b746fa6a7b26405b9d184d63a286fe6ba7a381bbfe"
-        "4d6b1156dd2eaecfa2b51ecee842105d123a344bfb82fa13ac5b");
+    Hex("30819e020103301102045ea8d5bf020300ffe3040103020103044d304b041180001f8880042880783739186b00"
+        "000000020101020103040c636f7276616e652d707269760418c8933945d9bf4beb96cc769c6af8a785d0fd45a4"
+        "b4e94860040879766bec55c3f76104375624b207f747142db6e77411fff24e80757bc3afaa4f16aa4636ce957b"
+        "ae9e1a5d1ba7327fc66e472417ab6f7c5260e9632cc3be814492");
 
 TUsmKeys KeysFor(TAuthProtocol auth, const std::string& authPass, const std::string& privPass) {
   TUsmKeys keys;
@@ -124,9 +125,9 @@ TEST_P(OpenTest, AuthenticatesAndDecrypts) {
 INSTANTIATE_TEST_SUITE_P(
     Usm, OpenTest,
     ::testing::Values(TOpenCase{"AuthNoPriv", &kAuthResponse, 0, TAuthProtocol::Sha1,
-                                "pewter-auth-sha", "", TOpenResult::Ok, "152"},
+                                "pewter-auth-sha", "", TOpenResult::Ok, "309"},
                       TOpenCase{"AuthPriv", &kPrivResponse, 0, TAuthProtocol::Sha256,
-                                "pewter-auth-256", "pewter-priv-aes", TOpenResult::Ok, "150"},
+                                "pewter-auth-256", "pewter-priv-aes", TOpenResult::Ok, "305"},
                       TOpenCase{"WrongPassphrase", &kAuthResponse, 0, TAuthProtocol::Sha1,
                                 "pewter-auth-shb", "", TOpenResult::WrongDigest, ""},
                       TOpenCase{"DigestLengthOfAnotherProtocol", &kAuthResponse, 0,
@@ -210,7 +211,7 @@ TEST(UsmPeer, LearnsTheEngineAndDropsWhatIsNotItsAnswer) {
   TUsmPeer peer(
       User("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha1, "pewter-auth-sha"));
   EXPECT_THROW(peer.Request(1, "", 0), std::logic_error);
-  const TUsmReply discovery = peer.ProcessReply(kDiscoveryReport, 0x297B188F, 100);
+  const TUsmReply discovery = peer.ProcessReply(kDiscoveryReport, 0x5EA8D5C0, 100);
   EXPECT_EQ(TUsmReply::TKind::Report, discovery.kind);
   EXPECT_TRUE(discovery.retry);
   EXPECT_EQ(kEngine, peer.Engine().id);
@@ -221,15 +222,14 @@ TEST(UsmPeer, LearnsTheEngineAndDropsWhatIsNotItsAnswer) {
   const auto kind = [&peer](const std::string& datagram, int32_t msgId, int64_t now) {
     return peer.ProcessReply(datagram, msgId, now).kind;
   };
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x0BD8191C, 101));
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(tampered, 0x0BD8191B, 101));
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse.substr(0, 100), 0x0BD8191B, 101));
-  // Engine time 1 at 100: at 400 the reply's time 2 is far outside the window.
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x0BD8191B, 400));
-  const TUsmReply answer = peer.ProcessReply(kAuthResponse, 0x0BD8191B, 101);
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D73, 101));
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(tampered, 0x38E78D72, 101));
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse.substr(0, 100), 0x38E78D72, 101));
+  // Engine time 3 at 100: at 400 the reply's time 3 is far outside the window.
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D72, 400));
+  const TUsmReply answer = peer.ProcessReply(kAuthResponse, 0x38E78D72, 101);
   ASSERT_EQ(TUsmReply::TKind::Response, answer.kind);
-  EXPECT_EQ("152", FirstValue(answer.pdu));
-  EXPECT_EQ(2, peer.Engine().time);
+  EXPECT_EQ("309", FirstValue(answer.pdu));
 }
 
 // --- Against snmpd ---
