@@ -58,7 +58,7 @@ struct TV3Message {
   uint8_t flags = 0;
   TUsmParameters usm;
   std::string data;
-  // Where the content of msgAuthenticationParameters starts in the whole message (0-based).
+  // Set by DecodeV3Message: where the content of msgAuthenticationParameters starts (0-based).
   size_t authOffset = 0;
 };
 
@@ -128,8 +128,8 @@ struct TUsmReply {
 // The security state towards one agent: the engine discovered, keys per engine, the salt.
 class TUsmPeer {
  public:
-  // Raises std::invalid_argument when the protocols do not fit the level (the passphrases are
-  // never part of the text).
+  // Raises std::invalid_argument when the level lacks its protocol or passphrase, or the name is
+  // over 32 octets (no secret is ever part of the text).
   explicit TUsmPeer(TUsmUser user);
   ~TUsmPeer();
   TUsmPeer(const TUsmPeer&) = delete;
