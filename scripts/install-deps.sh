@@ -4,7 +4,8 @@
 set -euo pipefail
 
 what=${1:-test}
-packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev snmp snmpd)
+packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev snmp
+          snmpd)
 if [ "$what" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
              libclang-rt-14-dev xvfb xauth imagemagick)
