@@ -70,7 +70,7 @@ std::vector<TItemRead> TInterfaceMonitor::PollReads() const {
 
 TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool autoHeight) {
   TInterface& interface = List.Record(item);
-  TRowUpdate update{TItemKind::Interface, interface.Index, {}, {}, &interface.History, {}};
+  TRowUpdate update{TItemKind::Interface, interface.Index, {}, {}, &interface.History, {}, {}};
   const QLocale locale = QLocale::system();
   // A sysUpTime that came but is no number is the agent's fault and is reported; one that did
   // not come leaves this poll without rates.
@@ -89,12 +89,16 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
       {interface.In, values.at(1), "In: %1", "lblInterfaceIn%1", LogTag::InterfaceIn},
       {interface.Out, values.at(2), "Out: %1", "lblInterfaceOut%1", LogTag::InterfaceOut},
   };
+  update.Raw.Name = interface.Descr;
+  update.Raw.SpeedBits = interface.Speed;
+  std::optional<uint64_t>* raws[] = {&update.Raw.InOctets, &update.Raw.OutOctets};
   std::optional<double> percent;
   for (int s = 0; s < 2; ++s) {
     const TDirection& direction = directions[s];
     std::optional<double> rate;
     QString why = missing;
     uint32_t octets = 0;
+    if (direction.Value.Ok() && TryStrToLW(direction.Value.Text, octets)) *raws[s] = octets;
     if (now && direction.Value.Ok() && TryStrToLW(direction.Value.Text, octets)) {
       const TRateStep step = NextReading(direction.Last, octets, *now);
       if (step.Kind == TRateStep::Rate) {

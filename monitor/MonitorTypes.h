@@ -67,6 +67,16 @@ struct TLogLine {
   QString Value;
 };
 
+// The values of one poll as the agent gave them, for consumers beyond the screen.
+struct TRawValues {
+  QString Name;                                  // the interface's or storage area's description
+  std::optional<int64_t> Load;                   // processor load in percent, unclamped
+  std::optional<uint64_t> InOctets, OutOctets;   // octet counters as read
+  int CounterBits = 32;                          // width of those counters
+  uint64_t SpeedBits = 0;                        // interface speed, bits per second (0: unknown)
+  std::optional<uint64_t> SizeBytes, UsedBytes;  // storage area
+};
+
 // What one poll of one item changes on the screen and in the log.
 struct TRowUpdate {
   TItemKind Kind = TItemKind::Processor;
@@ -75,6 +85,7 @@ struct TRowUpdate {
   std::vector<std::pair<QString, QString>> Labels;  // object name, text
   const TItemHistory* History = nullptr;            // the chart after this poll
   std::vector<TLogLine> Log;
+  TRawValues Raw;
 };
 
 // Texts of a value label when a poll has no number to show.

@@ -50,10 +50,11 @@ std::vector<TItemRead> TProcessorMonitor::PollReads() const {
 
 TRowUpdate TProcessorMonitor::Poll(int item, const TItemValues& values) {
   TProcessor& processor = List.Record(item);
-  TRowUpdate update{TItemKind::Processor, processor.Index, {}, {}, &processor.History, {}};
+  TRowUpdate update{TItemKind::Processor, processor.Index, {}, {}, &processor.History, {}, {}};
   int32_t load = 0;
   if (values.at(0).Ok() && TryStrToInt(values[0].Text, load)) {
     update.Gauge = load;
+    update.Raw.Load = load;
     update.Log.push_back(
         {LogTag::Processor, QString::number(processor.Index), QString::number(load)});
     // The chart shows what the gauge shows: the load held within 0 to 100.

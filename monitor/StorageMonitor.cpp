@@ -1,4 +1,5 @@
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 #include "ActivityLog.h"
@@ -66,14 +67,18 @@ std::vector<TItemRead> TStorageMonitor::PollReads() const {
 
 TRowUpdate TStorageMonitor::Poll(int item, const TItemValues& values) {
   TStorage& area = List.Record(item);
-  TRowUpdate update{TItemKind::Storage, area.Index, {}, {}, &area.History, {}};
+  TRowUpdate update{TItemKind::Storage, area.Index, {}, {}, &area.History, {}, {}};
   const QLocale locale = QLocale::system();
   const double total = area.History.AxisMaximum;
   update.Labels.emplace_back(QStringLiteral("lblStorageAvail%1").arg(area.Index),
                              QStringLiteral("Avail: %1 Mb").arg(FormatNumber(total, 1, locale)));
   const QString usedLabel = QStringLiteral("lblStorageUsed%1").arg(area.Index);
+  update.Raw.Name = area.Descr;
+  const auto units = static_cast<uint64_t>(std::max(area.AllocationUnits, 0));
+  update.Raw.SizeBytes = units * area.Size;
   uint32_t used = 0;
   if (values.at(0).Ok() && TryStrToLW(values[0].Text, used)) {
+    update.Raw.UsedBytes = units * used;
     update.Log.push_back({LogTag::Storage, area.Descr, FormatGeneral(used, locale)});
     const double usedMegabytes = UnitsToMegabytes(area.AllocationUnits, used);
     update.Labels.emplace_back(
