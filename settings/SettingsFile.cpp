@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -89,6 +90,32 @@ bool ApplyPath(const QDomElement& settings, const QString& name, TFileEdit* edit
   if (!text) return false;
   if (!text->isEmpty()) edit->setText(*text);
   return true;
+}
+
+// Chooses the row whose text the element holds; nothing happens when it holds none of them.
+void ApplyItem(const QDomElement& settings, const QString& name, QComboBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const int row = text ? box->findText(*text) : -1;
+  if (row >= 0) box->setCurrentIndex(row);
+}
+
+void ApplyText(const QDomElement& settings, const QString& name, QLineEdit* edit) {
+  if (const std::optional<QString> text = ElementText(settings, name)) edit->setText(*text);
+}
+
+void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
+  // Values added after the first twelve: each one missing or unknown gives its default
+  // without stopping the reading of the others.
+  options.SetConnectionSettings({});
+  options.chkAppend->setChecked(false);
+  options.edtMetrics->clear();
+  ApplyItem(settings, QStringLiteral("Version"), options.cbxVersion);
+  ApplyText(settings, QStringLiteral("SecurityName"), options.edtUser);
+  ApplyItem(settings, QStringLiteral("SecurityLevel"), options.cbxSecurityLevel);
+  ApplyItem(settings, QStringLiteral("AuthProtocol"), options.cbxAuth);
+  ApplyItem(settings, QStringLiteral("PrivProtocol"), options.cbxPriv);
+  ApplyCheck(settings, QStringLiteral("LogAppend"), options.chkAppend);
+  ApplyText(settings, QStringLiteral("MetricsAddress"), options.edtMetrics);
 }
 
 QStringList Items(const QComboBox* box) {
@@ -225,6 +252,7 @@ void TSettingsFile::Load(const TSettingsControls& controls) noexcept {
     const QDomElement settings = XMLDocument1.firstChild().firstChildElement(kSettings);
     if (settings.isNull()) return;
     Apply(settings, controls);
+    ApplyLaterValues(settings, *controls.Options);
   } catch (...) {
     // Reading never reports; the controls keep what they hold.
   }
@@ -266,6 +294,13 @@ void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& control
   add(QStringLiteral("LogPath"), options.feFile->text());
   add(QStringLiteral("AutoHeight"), BoolText(options.chkAutoHeight->isChecked()));
   add(QStringLiteral("Level"), BoolText(options.chkLevel->isChecked()));
+  add(QStringLiteral("Version"), options.cbxVersion->currentText());
+  add(QStringLiteral("SecurityName"), options.edtUser->text());
+  add(QStringLiteral("SecurityLevel"), options.cbxSecurityLevel->currentText());
+  add(QStringLiteral("AuthProtocol"), options.cbxAuth->currentText());
+  add(QStringLiteral("PrivProtocol"), options.cbxPriv->currentText());
+  add(QStringLiteral("LogAppend"), BoolText(options.chkAppend->isChecked()));
+  add(QStringLiteral("MetricsAddress"), options.edtMetrics->text());
 }
 
 void TSettingsFile::Save(const TSettingsControls& controls) noexcept {

@@ -17,9 +17,11 @@
 
 namespace {
 
-const QStringList kWritingOrder = {"Community",  "Host",    "Interval",     "Graph",
-                                   "Type",       "Log",     "LogProcessor", "LogInterface",
-                                   "LogStorage", "LogPath", "AutoHeight",   "Level"};
+const QStringList kWritingOrder = {"Community",    "Host",         "Interval",      "Graph",
+                                   "Type",         "Log",          "LogProcessor",  "LogInterface",
+                                   "LogStorage",   "LogPath",      "AutoHeight",    "Level",
+                                   "Version",      "SecurityName", "SecurityLevel", "AuthProtocol",
+                                   "PrivProtocol", "LogAppend",    "MetricsAddress"};
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -74,7 +76,7 @@ class SettingsFileTest : public ::testing::Test {
   TfrmOptions Options;
 };
 
-TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllTwelve) {
+TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllValues) {
   TSettingsFile file(Exe());
   file.Load(Controls());
   const QDomElement root = RootOf(Xml());
@@ -88,7 +90,7 @@ TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllTwelve) {
   EXPECT_EQ(ChildNames(RootOf(Xml()).firstChildElement("Settings")), kWritingOrder);
 }
 
-TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
+TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
   Community.addItems({"public", "my net"});
   Host.addItems({"10.0.0.1", "router"});
   Options.cbxInterval->setCurrentIndex(2);
@@ -96,6 +98,10 @@ TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
   Options.cbxType->setCurrentIndex(3);
   for (QCheckBox* box : Options.findChildren<QCheckBox*>()) box->setChecked(true);
   Options.feFile->setText("/var/log/run 1.csv");
+  const TConnectionSettings connection{TSnmpVersion::V2c, "ops team", TSecurityLevel::AuthNoPriv,
+                                       TAuthProtocol::Sha512, TPrivProtocol::Aes};
+  Options.SetConnectionSettings(connection);
+  Options.edtMetrics->setText("127.0.0.1:9200");
   TSettingsFile file(Exe());
   file.Load(Controls());  // the new file has no settings: nothing changes
   file.Save(Controls());
@@ -103,6 +109,9 @@ TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
   EXPECT_EQ(settings.firstChildElement("Community").text(), "public,\"my net\"");
   EXPECT_EQ(settings.firstChildElement("Graph").text(), "10");
   EXPECT_EQ(settings.firstChildElement("Level").text(), "true");
+  EXPECT_EQ(settings.firstChildElement("Version").text(), "2c");
+  EXPECT_EQ(settings.firstChildElement("SecurityLevel").text(), "authNoPriv");
+  EXPECT_EQ(settings.firstChildElement("AuthProtocol").text(), "SHA-512");
 
   QComboBox community, host;
   TfrmOptions options;
@@ -113,6 +122,9 @@ TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
   EXPECT_TRUE(options.chkAutoHeight->isChecked());
   EXPECT_TRUE(options.chkLevel->isChecked());
   EXPECT_EQ(options.feFile->text(), "/var/log/run 1.csv");
+  EXPECT_EQ(options.ConnectionSettings(), connection);
+  EXPECT_TRUE(options.LogAppend());
+  EXPECT_EQ(options.MetricsAddress(), "127.0.0.1:9200");
 }
 
 TEST_F(SettingsFileTest, MissingGraphKeepsLaterDefaultsAndSaveRestoresAll) {
@@ -122,8 +134,10 @@ TEST_F(SettingsFileTest, MissingGraphKeepsLaterDefaultsAndSaveRestoresAll) {
                                {"Interval", "3"},
                                {"Type", "2"},
                                {"Log", "true"},
-                               {"LogPath", "x.csv"}}));
+                               {"LogPath", "x.csv"},
+                               {"Version", "3"}}));
   file.Load(Controls());
+  EXPECT_EQ(Options.ConnectionSettings().Version, TSnmpVersion::V3);  // read on its own
   EXPECT_EQ(Items(Community), QStringList({"c1", "c2"}));
   EXPECT_EQ(Items(Host), QStringList({"h"}));
   EXPECT_EQ(Options.cbxInterval->currentIndex(), 3);
@@ -195,6 +209,77 @@ INSTANTIATE_TEST_SUITE_P(SettingsFile, SettingsReadingStops,
                                            StopCase{"BooleanWord", "Level", "yes"},
                                            StopCase{"EmptyBoolean", "Level", ""}),
                          CaseName());
+
+struct LaterCase {
+  const char* name;
+  QString element;               // empty: none of the later elements is there
+  std::optional<QString> value;  // nothing: the element is left out
+};
+
+class SettingsLaterValues : public SettingsFileTest,
+                            public ::testing::WithParamInterface<LaterCase> {};
+
+// The values added after the first twelve: a missing or unknown one gives its default and the
+// others are read all the same.
+TEST_P(SettingsLaterValues, BadOneGivesItsDefault) {
+  const std::vector<std::pair<QString, QString>> later = {{"Version", "3"},
+                                                          {"SecurityName", "ops"},
+                                                          {"SecurityLevel", "noAuthNoPriv"},
+                                                          {"AuthProtocol", "MD5"},
+                                                          {"PrivProtocol", "AES"},
+                                                          {"LogAppend", "true"},
+                                                          {"MetricsAddress", "127.0.0.1:9200"}};
+  const QMap<QString, QString> defaults = {{"Version", "1"},
+                                           {"SecurityName", ""},
+                                           {"SecurityLevel", "authPriv"},
+                                           {"AuthProtocol", "SHA-256"},
+                                           {"PrivProtocol", "AES"},
+                                           {"LogAppend", "false"},
+                                           {"MetricsAddress", ""}};
+  std::vector<std::pair<QString, QString>> values = {
+      {"Community", "a"},       {"Host", "b"},          {"Interval", "2"},
+      {"Graph", "3"},           {"Type", "1"},          {"AutoHeight", "false"},
+      {"Level", "true"},        {"Log", "false"},       {"LogProcessor", "true"},
+      {"LogInterface", "true"}, {"LogStorage", "true"}, {"LogPath", "p.csv"}};
+  QStringList expected;
+  for (const auto& [name, value] : later) {
+    const bool bad = GetParam().element.isEmpty() || name == GetParam().element;
+    expected << name + "=" + (bad ? defaults[name] : value);
+    if (!bad)
+      values.emplace_back(name, value);
+    else if (GetParam().value)
+      values.emplace_back(name, *GetParam().value);
+  }
+  // Values held before the reading do not survive a bad element.
+  Options.SetConnectionSettings(
+      {TSnmpVersion::V2c, "old", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha, {}});
+  Options.chkAppend->setChecked(true);
+  Options.edtMetrics->setText("old:1");
+
+  TSettingsFile file(Exe());
+  WriteAll(Xml(), SettingsXml(values));
+  file.Load(Controls());
+  EXPECT_EQ(Options.feFile->text(), "p.csv");
+  file.Save(Controls());
+  QStringList saved;
+  const QDomElement settings = RootOf(Xml()).firstChildElement("Settings");
+  for (const auto& [name, value] : later)
+    saved << name + "=" + settings.firstChildElement(name).text();
+  EXPECT_EQ(saved, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SettingsFile, SettingsLaterValues,
+    ::testing::Values(LaterCase{"OldProgramFile", "", std::nullopt},
+                      LaterCase{"MissingVersion", "Version", std::nullopt},
+                      LaterCase{"UnknownVersion", "Version", "4"},
+                      LaterCase{"MissingUser", "SecurityName", std::nullopt},
+                      LaterCase{"UnknownLevel", "SecurityLevel", "none"},
+                      LaterCase{"UnknownAuthentication", "AuthProtocol", "SHA-1"},
+                      LaterCase{"UnknownPrivacy", "PrivProtocol", "DES"},
+                      LaterCase{"AppendNotABoolean", "LogAppend", "yes"},
+                      LaterCase{"MissingMetricsAddress", "MetricsAddress", std::nullopt}),
+    CaseName());
 
 // Numbers in the file are plain text whatever the user's locale: "0,5" is no number.
 TEST_F(SettingsFileTest, BooleansReadInAnyCaseOrAsNumbers) {
