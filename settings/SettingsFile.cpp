@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -101,6 +102,21 @@ void ApplyItem(const QDomElement& settings, const QString& name, QComboBox* box)
 
 void ApplyText(const QDomElement& settings, const QString& name, QLineEdit* edit) {
   if (const std::optional<QString> text = ElementText(settings, name)) edit->setText(*text);
+}
+
+// The file is written in UTF-8. A declaration that names another encoding would have every
+// later reading garble the non-ASCII text, so it is made to name UTF-8.
+void DeclareUtf8(QDomDocument& document) {
+  QDomProcessingInstruction declaration = document.firstChild().toProcessingInstruction();
+  if (declaration.isNull() || declaration.target() != QLatin1String("xml")) return;
+  static const QRegularExpression encoding(QStringLiteral("encoding\\s*=\\s*([\"'])([^\"']*)\\1"));
+  const QRegularExpressionMatch match = encoding.match(declaration.data());
+  if (!match.hasMatch() ||
+      match.captured(2).compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)
+    return;
+  QString data = declaration.data();
+  data.replace(match.capturedStart(), match.capturedLength(), QStringLiteral("encoding='UTF-8'"));
+  declaration.setData(data);
 }
 
 void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
@@ -248,8 +264,8 @@ void TSettingsFile::Load(const TSettingsControls& controls) noexcept {
     const QString path = FilePath();
     if (!QFileInfo::exists(path) && !CreateFile(path)) return;
     if (!Open(path)) return;
-    // The first top-level node is the root, whatever it is.
-    const QDomElement settings = XMLDocument1.firstChild().firstChildElement(kSettings);
+    // The first element is the root; a declaration or comments may stand before it.
+    const QDomElement settings = XMLDocument1.documentElement().firstChildElement(kSettings);
     if (settings.isNull()) return;
     Apply(settings, controls);
     ApplyLaterValues(settings, *controls.Options);
@@ -307,13 +323,14 @@ void TSettingsFile::Save(const TSettingsControls& controls) noexcept {
   try {
     const QString path = FilePath();
     if (!QFileInfo::exists(path) || !Open(path)) return;
-    QDomNode root = XMLDocument1.firstChild();
-    if (!root.isElement()) return;
+    QDomElement root = XMLDocument1.documentElement();
+    if (root.isNull()) return;
     const QDomElement old = root.firstChildElement(kSettings);
     if (!old.isNull()) root.removeChild(old);
     QDomElement settings = XMLDocument1.createElement(kSettings);
     root.appendChild(settings);
     Fill(settings, controls);
+    DeclareUtf8(XMLDocument1);
 
     const QByteArray bytes = XMLDocument1.toByteArray(2);
     // Text the parser would reject (control characters) must not replace a readable file.

@@ -165,10 +165,7 @@ TEST_P(SettingsFileIgnored, AppliesNothing) {
 const QByteArray kGood = SettingsXml({{"Community", "a"}, {"Interval", "2"}});
 
 INSTANTIATE_TEST_SUITE_P(SettingsFile, SettingsFileIgnored,
-                         ::testing::Values(FileCase{"Declaration",
-                                                    "<?xml version=\"1.0\"?>\n" + kGood},
-                                           FileCase{"Comment", "<!-- settings -->" + kGood},
-                                           FileCase{"NotWellFormed", kGood.chopped(1)},
+                         ::testing::Values(FileCase{"NotWellFormed", kGood.chopped(1)},
                                            FileCase{"NoSettings", "<Corvane><Other/></Corvane>"}),
                          CaseName());
 
@@ -209,6 +206,35 @@ INSTANTIATE_TEST_SUITE_P(SettingsFile, SettingsReadingStops,
                                            StopCase{"BooleanWord", "Level", "yes"},
                                            StopCase{"EmptyBoolean", "Level", ""}),
                          CaseName());
+
+// Files that an XML tool has touched start with a declaration, maybe comments: they still
+// hold the settings, keep what stands before the root, and stay readable in their encoding.
+TEST_F(SettingsFileTest, PrologBeforeTheRootIsReadAndKept) {
+  const QByteArray prolog =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!-- by hand -->\n<?editor keep?>\n";
+  TSettingsFile file(Exe());
+  const QByteArray utf8 =
+      SettingsXml({{"Community", QStringLiteral("caf\u00e9")}, {"Host", "h"}, {"Interval", "2"}});
+  WriteAll(Xml(), prolog + QByteArray(utf8).replace("caf\xc3\xa9", "caf\xe9"));
+  file.Load(Controls());
+  EXPECT_EQ(Items(Community), QStringList{"caf\u00e9"});
+  EXPECT_EQ(Options.cbxInterval->currentIndex(), 2);
+
+  file.Save(Controls());
+  QDomDocument saved;
+  ASSERT_TRUE(saved.setContent(ReadAll(Xml())));
+  const QDomNodeList top = saved.childNodes();
+  ASSERT_EQ(top.size(), 4);
+  EXPECT_EQ(top.at(0).toProcessingInstruction().target(), "xml");
+  EXPECT_EQ(top.at(1).toComment().data(), " by hand ");
+  EXPECT_EQ(top.at(2).toProcessingInstruction().data(), "keep");
+  EXPECT_EQ(ChildNames(saved.documentElement().firstChildElement("Settings")), kWritingOrder);
+
+  QComboBox community, host;
+  TfrmOptions options;
+  TSettingsFile(Exe()).Load({&community, &host, &options});
+  EXPECT_EQ(Items(community), QStringList{"caf\u00e9"});
+}
 
 struct LaterCase {
   const char* name;
