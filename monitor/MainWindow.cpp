@@ -243,6 +243,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
   acLoadSettings->trigger();
+  UpdateCommunityBox();
   if (cbxCommunity->count() > 0) {
     cbxCommunity->setCurrentIndex(0);
   } else {
@@ -283,12 +284,13 @@ void TForm1::Connect() {
   Logging = frmOptions->chkLog->isChecked();
   if (Logging) {
     const QString path = frmOptions->feFile->text();
+    const bool append = frmOptions->LogAppend();
     try {
-      if (QFileInfo::exists(path) &&
+      if (!append && QFileInfo::exists(path) &&
           !MessageBoxes().Confirm(this, QStringLiteral("Overwrite %1?").arg(path))) {
         throw std::runtime_error(QStringLiteral("Cannot overwrite %1.").arg(path).toStdString());
       }
-      LogFile.Open(path);
+      LogFile.Open(path, append);
     } catch (const std::exception& e) {
       MessageBoxes().Error(this, QString::fromLocal8Bit(e.what()));
       return;
@@ -414,10 +416,16 @@ void TForm1::Poll() {
 void TForm1::RunOptions() {
   const TOptionsSnapshot before = frmOptions->Snapshot();
   frmOptions->exec();
+  UpdateCommunityBox();
   if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {
     MessageBoxes().Information(
         this, QStringLiteral("Changes will not be applied to active connections."));
   }
+}
+
+void TForm1::UpdateCommunityBox() {
+  // Version 3 has users instead of communities.
+  cbxCommunity->setEnabled(frmOptions->ConnectionSettings().Version != TSnmpVersion::V3);
 }
 
 void TForm1::ShowAbout() {

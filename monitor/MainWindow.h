@@ -87,6 +87,8 @@ class TForm1 : public QMainWindow {
   void Poll();
   void Timer1Timer();
   void RunOptions();
+  // The community box is disabled while the options choose SNMP version 3.
+  void UpdateCommunityBox();
   void ShowAbout();
   void UpdateHistory(QComboBox* box);
   void SetCaption(const QString& caption);

@@ -13,6 +13,20 @@ class MainWindow : public TWindowTest {
  protected:
   static void SetUpTestSuite() { Agent.Start(Data("empty")); }
   static void TearDownTestSuite() { Agent.Stop(); }
+  // Logging on, into a file that already holds a row; returns its path.
+  QString LogIntoExistingFile() {
+    const QString path = Folder.path() + "/activity.csv";
+    QFile existing(path);
+    EXPECT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep me\r\n");
+    Options->chkLog->setChecked(true);
+    Options->feFile->setText(path);
+    return path;
+  }
+  static QByteArray Content(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
   static TSnmpSimAgent Agent;
 };
 TSnmpSimAgent MainWindow::Agent;
@@ -85,6 +99,30 @@ TEST_F(MainWindow, DeleteInTheDroppedDownListRemovesTheHighlightedEntry) {
   EXPECT_EQ(Form->cbxHost->itemText(1), "gamma");
 }
 
+TEST_F(MainWindow, CommunityBoxIsDisabledForVersion3) {
+  auto chooseVersion = [this](TSnmpVersion version) {
+    WhenDialogOpens([this, version] {
+      Options->cbxVersion->setCurrentIndex(static_cast<int>(version));
+      Options->Button1->click();
+    });
+    Form->acOptions->trigger();
+  };
+  chooseVersion(TSnmpVersion::V3);
+  EXPECT_FALSE(Form->cbxCommunity->isEnabled());
+  chooseVersion(TSnmpVersion::V2c);
+  EXPECT_TRUE(Form->cbxCommunity->isEnabled());
+
+  // The same after the settings are read at the first show.
+  QFile file(Folder.path() + "/second.XML");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<Corvane><Settings><Version>3</Version></Settings></Corvane>");
+  file.close();
+  TForm1 second(Folder.path() + "/second");
+  second.SetOptionsDialog(new TfrmOptions(&second));
+  second.show();
+  EXPECT_FALSE(second.cbxCommunity->isEnabled());
+}
+
 TEST_F(MainWindow, RefreshWhileDisconnectedDoesNothing) {
   Form->acRefresh->trigger();
   EXPECT_TRUE(Boxes.Shown.empty());
@@ -92,13 +130,7 @@ TEST_F(MainWindow, RefreshWhileDisconnectedDoesNothing) {
 }
 
 TEST_F(MainWindow, DecliningOverwriteStaysDisconnected) {
-  const QString path = Folder.path() + "/activity.csv";
-  QFile existing(path);
-  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-  existing.write("keep me\r\n");
-  existing.close();
-  Options->chkLog->setChecked(true);
-  Options->feFile->setText(path);
+  const QString path = LogIntoExistingFile();
   Boxes.Answers = {false};
 
   ConnectTo(HostOf(Agent));
@@ -108,8 +140,20 @@ TEST_F(MainWindow, DecliningOverwriteStaysDisconnected) {
   EXPECT_EQ(Boxes.Shown[1].Kind, "error");
   EXPECT_EQ(Boxes.Shown[1].Text, "Cannot overwrite " + path + ".");
   EXPECT_TRUE(Form->acConnect->isEnabled());
-  ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
-  EXPECT_EQ(existing.readAll(), "keep me\r\n");
+  EXPECT_EQ(Content(path), "keep me\r\n");
+}
+
+TEST_F(MainWindow, AppendingLogKeepsTheFileWithoutAsking) {
+  const QString path = LogIntoExistingFile();
+  Options->chkAppend->setChecked(true);
+
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  EXPECT_TRUE(Boxes.Shown.empty());
+  Form->LogFile.WriteRow(LogTag::Processor, "1", "5");
+  const QByteArray content = Content(path);
+  EXPECT_TRUE(content.startsWith("keep me\r\n")) << content.toStdString();
+  EXPECT_TRUE(content.endsWith(",Processor,1,5\r\n")) << content.toStdString();
 }
 
 TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
