@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -164,6 +165,8 @@ void TForm1::CreateToolBar() {
     return box;
   };
   cbxCommunity = makeBox("cbxCommunity", QStringLiteral("SNMP community name"));
+  // Communities are case-sensitive: the box must not trade the typed one for a history entry.
+  cbxCommunity->completer()->setCaseSensitivity(Qt::CaseSensitive);
   cbxHost = makeBox("cbxHost", QStringLiteral("SNMP community address or host name"));
 
   // Alt+C belongs to Connect, so the community label shows its mnemonic without taking it.
@@ -273,7 +276,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     for (QComboBox* box : {cbxCommunity, cbxHost}) {
       if (box && watched == box->view()) {
         const int row = box->view()->currentIndex().row();
-        if (row >= 0) box->removeItem(row);
+        if (row < 0) continue;
+        const QString before = box->currentText();
+        box->removeItem(row);
+        // Removing the current entry puts another text in the box: that is an edit too.
+        if (box->currentText() != before) Guarded([this] { Disconnect(); });
       }
     }
   }
@@ -369,7 +376,10 @@ void TForm1::Disconnect() {
 
 void TForm1::UpdateHistory(QComboBox* box) {
   const QString text = box->currentText();
-  const int found = box->findText(text, Qt::MatchFixedString);
+  // Host names ignore case; communities do not.
+  const Qt::MatchFlags match =
+      box == cbxCommunity ? Qt::MatchExactly | Qt::MatchCaseSensitive : Qt::MatchFixedString;
+  const int found = box->findText(text, match);
   if (found < 0) {
     box->insertItem(0, text);
   } else if (found > 0) {

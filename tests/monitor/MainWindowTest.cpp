@@ -99,6 +99,46 @@ TEST_F(MainWindow, DeleteInTheDroppedDownListRemovesTheHighlightedEntry) {
   EXPECT_EQ(Form->cbxHost->itemText(1), "gamma");
 }
 
+// Removing the entry the box shows changes its text, which ends the connection
+// like typing.
+TEST_F(MainWindow, DeletingTheShownHistoryEntryDisconnects) {
+  const QString a = HostOf(Agent);
+  const QString b = QStringLiteral("localhost:%1").arg(Agent.Port());
+  ConnectTo(a);
+  ConnectTo(b);
+  ASSERT_TRUE(Connected());
+  QAbstractItemView* view = Form->cbxHost->view();
+  auto deleteRow = [&](int row) {
+    Form->cbxHost->showPopup();
+    view->setCurrentIndex(view->model()->index(row, 0));
+    QTest::keyClick(view, Qt::Key_Delete);
+    Form->cbxHost->hidePopup();
+  };
+  deleteRow(1);  // another entry
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(Form->cbxHost->currentText(), b);
+  deleteRow(0);  // the shown one
+  EXPECT_NE(Form->cbxHost->currentText(), b);
+  EXPECT_FALSE(Connected());
+  EXPECT_EQ(Form->windowTitle(), "Corvane");
+}
+
+// Communities are case-sensitive: neither the box nor the history swaps the
+// typed one for an entry that differs only in case.
+TEST_F(MainWindow, CommunityHistoryKeepsLetterCase) {
+  Form->cbxCommunity->addItems({"Pewter"});
+  Form->cbxCommunity->lineEdit()->selectAll();
+  QTest::keyClicks(Form->cbxCommunity->lineEdit(), "pewter");
+  QTest::keyClick(Form->cbxCommunity->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(Form->cbxCommunity->currentText(), "pewter");
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  ASSERT_EQ(Form->cbxCommunity->count(), 2);
+  EXPECT_EQ(Form->cbxCommunity->itemText(0), "pewter");
+  EXPECT_EQ(Form->cbxCommunity->itemText(1), "Pewter");
+  EXPECT_EQ(Form->cbxCommunity->currentText(), "pewter");
+}
+
 TEST_F(MainWindow, CommunityBoxIsDisabledForVersion3) {
   auto chooseVersion = [this](TSnmpVersion version) {
     WhenDialogOpens([this, version] {
@@ -170,7 +210,8 @@ TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
 }
 
 TEST_F(MainWindow, UnresolvableHostShowsTheSocketErrorAndStaysUsable) {
-  ConnectTo("no..such..host");  // malformed, so the resolver fails without asking a server
+  ConnectTo("no..such..host");  // malformed, so the resolver fails without
+                                // asking a server
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "error");
   EXPECT_TRUE(Boxes.Shown[0].Text.contains("Socket Error # 11001"));
