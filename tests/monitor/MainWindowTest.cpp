@@ -177,6 +177,7 @@ TEST_F(MainWindow, DecliningOverwriteStaysDisconnected) {
   ASSERT_EQ(Boxes.Shown.size(), 2u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "confirm");
   EXPECT_EQ(Boxes.Shown[0].Text, "Overwrite " + path + "?");
+  EXPECT_EQ(Boxes.Shown[0].Title, "Corvane");
   EXPECT_EQ(Boxes.Shown[1].Kind, "error");
   EXPECT_EQ(Boxes.Shown[1].Text, "Cannot overwrite " + path + ".");
   EXPECT_TRUE(Form->acConnect->isEnabled());
@@ -272,6 +273,7 @@ TEST_F(MainWindow, OptionChangesWhileConnectedAreAnnouncedOnce) {
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "information");
   EXPECT_EQ(Boxes.Shown[0].Text, "Changes will not be applied to active connections.");
+  EXPECT_EQ(Boxes.Shown[0].Title, "Corvane - " + HostOf(Agent));
 }
 
 TEST_F(MainWindow, AltCConnects) {
