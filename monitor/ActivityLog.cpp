@@ -33,10 +33,10 @@ QString LogRow(const QDateTime& moment, const QLocale& locale, const QString& ta
          QLatin1Char(',') + CsvField(item) + QLatin1Char(',') + CsvField(value);
 }
 
-void TActivityLog::Open(const QString& path) {
+void TActivityLog::Open(const QString& path, bool append) {
   Close();
   FFile.setFileName(path);
-  if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  if (!FFile.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate))) {
     throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
                                  .arg(path, FFile.errorString())
                                  .toStdString());

@@ -30,8 +30,9 @@ QString LogRow(const QDateTime& moment, const QLocale& locale, const QString& ta
 // The activity log file of one connection.
 class TActivityLog {
  public:
-  // Creates or truncates the file; raises std::runtime_error with the reason on failure.
-  void Open(const QString& path);
+  // Creates the file, or truncates it, or with append keeps its rows and writes after them;
+  // raises std::runtime_error with the reason on failure.
+  void Open(const QString& path, bool append = false);
   // Appends one row stamped with the current time; failures are dropped.
   void WriteRow(const QString& tag, const QString& item, const QString& value) noexcept;
   // Closes the file if it is open; never fails.

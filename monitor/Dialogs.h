@@ -18,6 +18,10 @@ class TMessageBoxes {
   virtual void Plain(QWidget* parent, const QString& text) = 0;
 };
 
+// The caption of a box over parent: the title of the topmost window above it, which the main
+// window keeps as the application title; the application name without a parent or title.
+QString MessageBoxTitle(const QWidget* parent);
+
 // The boxes in use: the real ones unless a test installed others.
 TMessageBoxes& MessageBoxes();
 // Installs other boxes (not owned); nullptr restores the real ones.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -171,6 +172,8 @@ void TForm1::CreateToolBar() {
     return box;
   };
   cbxCommunity = makeBox("cbxCommunity", QStringLiteral("SNMP community name"));
+  // Communities are case-sensitive: the box must not trade the typed one for a history entry.
+  cbxCommunity->completer()->setCaseSensitivity(Qt::CaseSensitive);
   cbxHost = makeBox("cbxHost", QStringLiteral("SNMP community address or host name"));
 
   // Alt+C belongs to Connect, so the community label shows its mnemonic without taking it.
@@ -250,6 +253,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
   acLoadSettings->trigger();
+  UpdateCommunityBox();
   if (cbxCommunity->count() > 0) {
     cbxCommunity->setCurrentIndex(0);
   } else {
@@ -280,7 +284,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     for (QComboBox* box : {cbxCommunity, cbxHost}) {
       if (box && watched == box->view()) {
         const int row = box->view()->currentIndex().row();
-        if (row >= 0) box->removeItem(row);
+        if (row < 0) continue;
+        const QString before = box->currentText();
+        box->removeItem(row);
+        // Removing the current entry puts another text in the box: that is an edit too.
+        if (box->currentText() != before) Guarded([this] { Disconnect(); });
       }
     }
   }
@@ -309,12 +317,13 @@ void TForm1::Connect() {
   Logging = frmOptions->chkLog->isChecked();
   if (Logging) {
     const QString path = frmOptions->feFile->text();
+    const bool append = frmOptions->LogAppend();
     try {
-      if (QFileInfo::exists(path) &&
+      if (!append && QFileInfo::exists(path) &&
           !MessageBoxes().Confirm(this, QStringLiteral("Overwrite %1?").arg(path))) {
         throw std::runtime_error(QStringLiteral("Cannot overwrite %1.").arg(path).toStdString());
       }
-      LogFile.Open(path);
+      LogFile.Open(path, append);
     } catch (const std::exception& e) {
       MessageBoxes().Error(this, QString::fromLocal8Bit(e.what()));
       return;
@@ -477,7 +486,10 @@ void TForm1::Disconnect() {
 
 void TForm1::UpdateHistory(QComboBox* box) {
   const QString text = box->currentText();
-  const int found = box->findText(text, Qt::MatchFixedString);
+  // Host names ignore case; communities do not.
+  const Qt::MatchFlags match =
+      box == cbxCommunity ? Qt::MatchExactly | Qt::MatchCaseSensitive : Qt::MatchFixedString;
+  const int found = box->findText(text, match);
   if (found < 0) {
     box->insertItem(0, text);
   } else if (found > 0) {
@@ -630,10 +642,16 @@ void TForm1::EndPoll(std::exception_ptr error) {
 void TForm1::RunOptions() {
   const TOptionsSnapshot before = frmOptions->Snapshot();
   frmOptions->exec();
+  UpdateCommunityBox();
   if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {
     MessageBoxes().Information(
         this, QStringLiteral("Changes will not be applied to active connections."));
   }
+}
+
+void TForm1::UpdateCommunityBox() {
+  // Version 3 has users instead of communities.
+  cbxCommunity->setEnabled(frmOptions->ConnectionSettings().Version != TSnmpVersion::V3);
 }
 
 void TForm1::ShowAbout() {

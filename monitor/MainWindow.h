@@ -121,6 +121,8 @@ class TForm1 : public QMainWindow {
   void Poll(std::initializer_list<TItemKind> kinds);
   void EndPoll(std::exception_ptr error);
   void RunOptions();
+  // The community box is disabled while the options choose SNMP version 3.
+  void UpdateCommunityBox();
   void ShowAbout();
   void UpdateHistory(QComboBox* box);
   void SetCaption(const QString& caption);

@@ -4,8 +4,9 @@
 set -euo pipefail
 
 what=${1:-test}
-packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev snmp
-          snmpd)
+# dpkg-dev and file: `cpack -G DEB` finds the package's dependencies with dpkg-shlibdeps.
+packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev
+          snmp snmpd dpkg-dev file)
 if [ "$what" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
              libclang-rt-14-dev xvfb xauth imagemagick)

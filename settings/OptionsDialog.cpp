@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -57,7 +58,6 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmOptions"));
   setWindowTitle(QStringLiteral("Options"));
   setFont(DialogFont());
-  setFixedSize(256, 306);
   setSizeGripEnabled(false);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -92,6 +92,27 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   feFile->DialogSettings.Options = TFileDialogOption::OverwritePrompt |
                                    TFileDialogOption::HideReadOnly |
                                    TFileDialogOption::EnableSizing;
+  chkAppend =
+      Named(new QCheckBox(QStringLiteral("Append to the log file"), GroupBox1), "chkAppend");
+
+  cbxVersion = NewList(this, "cbxVersion", {"1", "2c", "3"});
+  lblVersion = NewLabel(this, "lblVersion", QStringLiteral("SNMP Version:"), cbxVersion);
+  GroupBox2 = Named(new QGroupBox(QStringLiteral("SNMPv3"), this), "GroupBox2");
+  edtUser = Named(new QLineEdit(GroupBox2), "edtUser");
+  lblUser = NewLabel(GroupBox2, "lblUser", QStringLiteral("User name:"), edtUser);
+  cbxSecurityLevel =
+      NewList(GroupBox2, "cbxSecurityLevel", {"noAuthNoPriv", "authNoPriv", "authPriv"});
+  lblSecurityLevel =
+      NewLabel(GroupBox2, "lblSecurityLevel", QStringLiteral("Security level:"), cbxSecurityLevel);
+  cbxAuth =
+      NewList(GroupBox2, "cbxAuth", {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"});
+  lblAuth = NewLabel(GroupBox2, "lblAuth", QStringLiteral("Authentication:"), cbxAuth);
+  cbxPriv = NewList(GroupBox2, "cbxPriv", {"AES"});
+  lblPriv = NewLabel(GroupBox2, "lblPriv", QStringLiteral("Privacy:"), cbxPriv);
+  edtMetrics = Named(new QLineEdit(this), "edtMetrics");
+  edtMetrics->setPlaceholderText(QStringLiteral("127.0.0.1:9163"));
+  lblMetrics = NewLabel(this, "lblMetrics", QStringLiteral("Serve metrics at:"), edtMetrics);
+  SetConnectionSettings({});
 
   Button1 = Named(new QPushButton(QStringLiteral("&Ok"), this), "Button1");
   Button1->setDefault(true);
@@ -119,32 +140,100 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   group->addWidget(chkStorage);
   group->addWidget(lblFile);
   group->addWidget(feFile);
+  group->addWidget(chkAppend);
+
+  auto* security = new QGridLayout(GroupBox2);
+  security->setContentsMargins(8, 4, 8, 8);
+  security->setHorizontalSpacing(6);
+  security->setVerticalSpacing(4);
+  const std::pair<QLabel*, QWidget*> securityRows[] = {{lblUser, edtUser},
+                                                       {lblSecurityLevel, cbxSecurityLevel},
+                                                       {lblAuth, cbxAuth},
+                                                       {lblPriv, cbxPriv}};
+  for (int row = 0; const auto& [label, field] : securityRows) {
+    security->addWidget(label, row, 0);
+    security->addWidget(field, row++, 1);
+  }
+  security->setColumnStretch(1, 1);
+
+  auto* version = new QHBoxLayout;
+  version->setSpacing(6);
+  version->addWidget(lblVersion);
+  version->addWidget(cbxVersion, 1);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(Button1);
 
+  auto* left = new QVBoxLayout;
+  left->setSpacing(4);
+  left->addLayout(lists);
+  left->addWidget(chkLog);
+  left->addWidget(GroupBox1);
+  left->addStretch(1);
+
+  auto* right = new QVBoxLayout;
+  right->setSpacing(4);
+  right->addLayout(version);
+  right->addWidget(GroupBox2);
+  right->addSpacing(4);
+  right->addWidget(lblMetrics);
+  right->addWidget(edtMetrics);
+  right->addStretch(1);
+
+  auto* columns = new QHBoxLayout;
+  columns->setSpacing(12);
+  columns->addLayout(left, 1);
+  columns->addLayout(right, 1);
+
   auto* main = new QVBoxLayout(this);
   main->setContentsMargins(8, 8, 8, 8);
   main->setSpacing(4);
-  main->addLayout(lists);
-  main->addWidget(chkLog);
-  main->addWidget(GroupBox1);
-  main->addStretch(1);
+  main->addLayout(columns);
   main->addLayout(buttons);
+  setFixedSize(QSize(512, 306).expandedTo(sizeHint()));
 
-  QWidget* const order[] = {cbxInterval,  cbxGraph,   cbxType, chkAutoHeight, chkLog,  chkProcessor,
-                            chkInterface, chkStorage, feFile,  Button1,       chkLevel};
+  QWidget* const order[] = {cbxInterval,  cbxGraph,     cbxType,          chkAutoHeight, chkLog,
+                            chkProcessor, chkInterface, chkStorage,       feFile,        chkAppend,
+                            cbxVersion,   edtUser,      cbxSecurityLevel, cbxAuth,       cbxPriv,
+                            edtMetrics,   Button1,      chkLevel};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(chkLog, &QCheckBox::toggled, this, [this] { UpdateLogGroup(); });
+  // Any change counts, the settings file's included, so the enabled states match the values.
+  for (QComboBox* box : {cbxVersion, cbxSecurityLevel})
+    connect(box, &QComboBox::currentIndexChanged, this, [this] { UpdateSecurityGroup(); });
   UpdateLogGroup();
+  UpdateSecurityGroup();
 }
 
 TOptionsSnapshot TfrmOptions::Snapshot() const {
   return {cbxInterval->currentIndex(), cbxGraph->currentIndex(),  cbxType->currentIndex(),
           chkLog->isChecked(),         chkProcessor->isChecked(), chkInterface->isChecked(),
-          chkStorage->isChecked()};
+          chkStorage->isChecked(),     ConnectionSettings()};
+}
+
+TConnectionSettings TfrmOptions::ConnectionSettings() const {
+  return {static_cast<TSnmpVersion>(cbxVersion->currentIndex()), edtUser->text(),
+          static_cast<TSecurityLevel>(cbxSecurityLevel->currentIndex()),
+          static_cast<TAuthProtocol>(cbxAuth->currentIndex()),
+          static_cast<TPrivProtocol>(cbxPriv->currentIndex())};
+}
+
+void TfrmOptions::SetConnectionSettings(const TConnectionSettings& settings) {
+  cbxVersion->setCurrentIndex(static_cast<int>(settings.Version));
+  edtUser->setText(settings.SecurityName);
+  cbxSecurityLevel->setCurrentIndex(static_cast<int>(settings.SecurityLevel));
+  cbxAuth->setCurrentIndex(static_cast<int>(settings.AuthProtocol));
+  cbxPriv->setCurrentIndex(static_cast<int>(settings.PrivProtocol));
+}
+
+QString TfrmOptions::MetricsAddress() const {
+  return edtMetrics->text().trimmed();
+}
+
+bool TfrmOptions::LogAppend() const {
+  return chkAppend->isChecked();
 }
 
 bool TfrmOptions::CanClose() const {
@@ -157,6 +246,7 @@ void TfrmOptions::done(int result) {
 
 void TfrmOptions::showEvent(QShowEvent* event) {
   UpdateLogGroup();
+  UpdateSecurityGroup();
   QDialog::showEvent(event);
 }
 
@@ -170,4 +260,15 @@ void TfrmOptions::closeEvent(QCloseEvent* event) {
 
 void TfrmOptions::UpdateLogGroup() {
   GroupBox1->setEnabled(chkLog->isChecked());
+}
+
+void TfrmOptions::UpdateSecurityGroup() {
+  const TConnectionSettings connection = ConnectionSettings();
+  GroupBox2->setEnabled(connection.Version == TSnmpVersion::V3);
+  const bool authenticates = connection.SecurityLevel != TSecurityLevel::NoAuthNoPriv;
+  const bool encrypts = connection.SecurityLevel == TSecurityLevel::AuthPriv;
+  lblAuth->setEnabled(authenticates);
+  cbxAuth->setEnabled(authenticates);
+  lblPriv->setEnabled(encrypts);
+  cbxPriv->setEnabled(encrypts);
 }

@@ -1,13 +1,33 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class TFileEdit;
+
+// The choices of the dialog's SNMP lists, in the order of their rows.
+enum class TSnmpVersion { V1, V2c, V3 };
+enum class TSecurityLevel { NoAuthNoPriv, AuthNoPriv, AuthPriv };
+enum class TAuthProtocol { Md5, Sha, Sha224, Sha256, Sha384, Sha512 };
+enum class TPrivProtocol { Aes };
+
+// How a connection talks to its agent. The user name, level and protocols serve version 3
+// only. Passphrases are no options and never part of this.
+struct TConnectionSettings {
+  TSnmpVersion Version = TSnmpVersion::V1;
+  QString SecurityName;
+  TSecurityLevel SecurityLevel = TSecurityLevel::AuthPriv;
+  TAuthProtocol AuthProtocol = TAuthProtocol::Sha256;
+  TPrivProtocol PrivProtocol = TPrivProtocol::Aes;
+
+  bool operator==(const TConnectionSettings&) const = default;
+};
 
 // The option values whose change matters to a running connection.
 struct TOptionsSnapshot {
@@ -18,6 +38,7 @@ struct TOptionsSnapshot {
   bool LogProcessor = false;
   bool LogInterface = false;
   bool LogStorage = false;
+  TConnectionSettings Connection;
 
   bool operator==(const TOptionsSnapshot&) const = default;
 };
@@ -31,6 +52,12 @@ class TfrmOptions : public QDialog {
   explicit TfrmOptions(QWidget* parent = nullptr);
 
   TOptionsSnapshot Snapshot() const;
+  TConnectionSettings ConnectionSettings() const;
+  void SetConnectionSettings(const TConnectionSettings& settings);
+  // The address:port to serve metrics at, blanks trimmed; empty when serving is off.
+  QString MetricsAddress() const;
+  // Whether a connection appends to an existing log file rather than asking to overwrite it.
+  bool LogAppend() const;
   // Closing is refused while logging is on without a file name.
   bool CanClose() const;
 
@@ -51,6 +78,20 @@ class TfrmOptions : public QDialog {
   QCheckBox* chkStorage;
   QLabel* lblFile;
   TFileEdit* feFile;
+  QCheckBox* chkAppend;
+  QLabel* lblVersion;
+  QComboBox* cbxVersion;
+  QGroupBox* GroupBox2;  // the version-3 settings
+  QLabel* lblUser;
+  QLineEdit* edtUser;
+  QLabel* lblSecurityLevel;
+  QComboBox* cbxSecurityLevel;
+  QLabel* lblAuth;
+  QComboBox* cbxAuth;
+  QLabel* lblPriv;
+  QComboBox* cbxPriv;
+  QLabel* lblMetrics;
+  QLineEdit* edtMetrics;
   QPushButton* Button1;
 
  protected:
@@ -59,4 +100,7 @@ class TfrmOptions : public QDialog {
 
  private:
   void UpdateLogGroup();
+  // Enables the version-3 group for version 3 only, and within it the protocols the chosen
+  // security level uses.
+  void UpdateSecurityGroup();
 };

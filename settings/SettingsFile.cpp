@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -89,6 +91,47 @@ bool ApplyPath(const QDomElement& settings, const QString& name, TFileEdit* edit
   if (!text) return false;
   if (!text->isEmpty()) edit->setText(*text);
   return true;
+}
+
+// Chooses the row whose text the element holds; nothing happens when it holds none of them.
+void ApplyItem(const QDomElement& settings, const QString& name, QComboBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const int row = text ? box->findText(*text) : -1;
+  if (row >= 0) box->setCurrentIndex(row);
+}
+
+void ApplyText(const QDomElement& settings, const QString& name, QLineEdit* edit) {
+  if (const std::optional<QString> text = ElementText(settings, name)) edit->setText(*text);
+}
+
+// The file is written in UTF-8. A declaration that names another encoding would have every
+// later reading garble the non-ASCII text, so it is made to name UTF-8.
+void DeclareUtf8(QDomDocument& document) {
+  QDomProcessingInstruction declaration = document.firstChild().toProcessingInstruction();
+  if (declaration.isNull() || declaration.target() != QLatin1String("xml")) return;
+  static const QRegularExpression encoding(QStringLiteral("encoding\\s*=\\s*([\"'])([^\"']*)\\1"));
+  const QRegularExpressionMatch match = encoding.match(declaration.data());
+  if (!match.hasMatch() ||
+      match.captured(2).compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)
+    return;
+  QString data = declaration.data();
+  data.replace(match.capturedStart(), match.capturedLength(), QStringLiteral("encoding='UTF-8'"));
+  declaration.setData(data);
+}
+
+void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
+  // Values added after the first twelve: each one missing or unknown gives its default
+  // without stopping the reading of the others.
+  options.SetConnectionSettings({});
+  options.chkAppend->setChecked(false);
+  options.edtMetrics->clear();
+  ApplyItem(settings, QStringLiteral("Version"), options.cbxVersion);
+  ApplyText(settings, QStringLiteral("SecurityName"), options.edtUser);
+  ApplyItem(settings, QStringLiteral("SecurityLevel"), options.cbxSecurityLevel);
+  ApplyItem(settings, QStringLiteral("AuthProtocol"), options.cbxAuth);
+  ApplyItem(settings, QStringLiteral("PrivProtocol"), options.cbxPriv);
+  ApplyCheck(settings, QStringLiteral("LogAppend"), options.chkAppend);
+  ApplyText(settings, QStringLiteral("MetricsAddress"), options.edtMetrics);
 }
 
 QStringList Items(const QComboBox* box) {
@@ -221,10 +264,11 @@ void TSettingsFile::Load(const TSettingsControls& controls) noexcept {
     const QString path = FilePath();
     if (!QFileInfo::exists(path) && !CreateFile(path)) return;
     if (!Open(path)) return;
-    // The first top-level node is the root, whatever it is.
-    const QDomElement settings = XMLDocument1.firstChild().firstChildElement(kSettings);
+    // The first element is the root; a declaration or comments may stand before it.
+    const QDomElement settings = XMLDocument1.documentElement().firstChildElement(kSettings);
     if (settings.isNull()) return;
     Apply(settings, controls);
+    ApplyLaterValues(settings, *controls.Options);
   } catch (...) {
     // Reading never reports; the controls keep what they hold.
   }
@@ -266,19 +310,27 @@ void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& control
   add(QStringLiteral("LogPath"), options.feFile->text());
   add(QStringLiteral("AutoHeight"), BoolText(options.chkAutoHeight->isChecked()));
   add(QStringLiteral("Level"), BoolText(options.chkLevel->isChecked()));
+  add(QStringLiteral("Version"), options.cbxVersion->currentText());
+  add(QStringLiteral("SecurityName"), options.edtUser->text());
+  add(QStringLiteral("SecurityLevel"), options.cbxSecurityLevel->currentText());
+  add(QStringLiteral("AuthProtocol"), options.cbxAuth->currentText());
+  add(QStringLiteral("PrivProtocol"), options.cbxPriv->currentText());
+  add(QStringLiteral("LogAppend"), BoolText(options.chkAppend->isChecked()));
+  add(QStringLiteral("MetricsAddress"), options.edtMetrics->text());
 }
 
 void TSettingsFile::Save(const TSettingsControls& controls) noexcept {
   try {
     const QString path = FilePath();
     if (!QFileInfo::exists(path) || !Open(path)) return;
-    QDomNode root = XMLDocument1.firstChild();
-    if (!root.isElement()) return;
+    QDomElement root = XMLDocument1.documentElement();
+    if (root.isNull()) return;
     const QDomElement old = root.firstChildElement(kSettings);
     if (!old.isNull()) root.removeChild(old);
     QDomElement settings = XMLDocument1.createElement(kSettings);
     root.appendChild(settings);
     Fill(settings, controls);
+    DeclareUtf8(XMLDocument1);
 
     const QByteArray bytes = XMLDocument1.toByteArray(2);
     // Text the parser would reject (control characters) must not replace a readable file.

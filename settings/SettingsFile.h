@@ -44,7 +44,8 @@ bool SaveFileAtomically(const QString& path, const QByteArray& data,
                         const TWriteData& write = nullptr);
 
 // Reads the settings file into the controls and writes them back. Failures are silent: reading
-// stops at the first bad value, keeping what was applied; writing leaves the old file.
+// of the first twelve values stops at the first bad one, keeping what was applied, while a
+// bad later value only gives its default; writing leaves the old file.
 class TSettingsFile {
  public:
   explicit TSettingsFile(QString executablePath,

@@ -13,6 +13,20 @@ class MainWindow : public TWindowTest {
  protected:
   static void SetUpTestSuite() { Agent.Start(Data("empty")); }
   static void TearDownTestSuite() { Agent.Stop(); }
+  // Logging on, into a file that already holds a row; returns its path.
+  QString LogIntoExistingFile() {
+    const QString path = Folder.path() + "/activity.csv";
+    QFile existing(path);
+    EXPECT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep me\r\n");
+    Options->chkLog->setChecked(true);
+    Options->feFile->setText(path);
+    return path;
+  }
+  static QByteArray Content(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
   static TSnmpSimAgent Agent;
 };
 TSnmpSimAgent MainWindow::Agent;
@@ -85,6 +99,70 @@ TEST_F(MainWindow, DeleteInTheDroppedDownListRemovesTheHighlightedEntry) {
   EXPECT_EQ(Form->cbxHost->itemText(1), "gamma");
 }
 
+// Removing the entry the box shows changes its text, which ends the connection
+// like typing.
+TEST_F(MainWindow, DeletingTheShownHistoryEntryDisconnects) {
+  const QString a = HostOf(Agent);
+  const QString b = QStringLiteral("localhost:%1").arg(Agent.Port());
+  ConnectTo(a);
+  ConnectTo(b);
+  ASSERT_TRUE(Connected());
+  QAbstractItemView* view = Form->cbxHost->view();
+  auto deleteRow = [&](int row) {
+    Form->cbxHost->showPopup();
+    view->setCurrentIndex(view->model()->index(row, 0));
+    QTest::keyClick(view, Qt::Key_Delete);
+    Form->cbxHost->hidePopup();
+  };
+  deleteRow(1);  // another entry
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(Form->cbxHost->currentText(), b);
+  deleteRow(0);  // the shown one
+  EXPECT_NE(Form->cbxHost->currentText(), b);
+  EXPECT_FALSE(Connected());
+  EXPECT_EQ(Form->windowTitle(), "Corvane");
+}
+
+// Communities are case-sensitive: neither the box nor the history swaps the
+// typed one for an entry that differs only in case.
+TEST_F(MainWindow, CommunityHistoryKeepsLetterCase) {
+  Form->cbxCommunity->addItems({"Pewter"});
+  Form->cbxCommunity->lineEdit()->selectAll();
+  QTest::keyClicks(Form->cbxCommunity->lineEdit(), "pewter");
+  QTest::keyClick(Form->cbxCommunity->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(Form->cbxCommunity->currentText(), "pewter");
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  ASSERT_EQ(Form->cbxCommunity->count(), 2);
+  EXPECT_EQ(Form->cbxCommunity->itemText(0), "pewter");
+  EXPECT_EQ(Form->cbxCommunity->itemText(1), "Pewter");
+  EXPECT_EQ(Form->cbxCommunity->currentText(), "pewter");
+}
+
+TEST_F(MainWindow, CommunityBoxIsDisabledForVersion3) {
+  auto chooseVersion = [this](TSnmpVersion version) {
+    WhenDialogOpens([this, version] {
+      Options->cbxVersion->setCurrentIndex(static_cast<int>(version));
+      Options->Button1->click();
+    });
+    Form->acOptions->trigger();
+  };
+  chooseVersion(TSnmpVersion::V3);
+  EXPECT_FALSE(Form->cbxCommunity->isEnabled());
+  chooseVersion(TSnmpVersion::V2c);
+  EXPECT_TRUE(Form->cbxCommunity->isEnabled());
+
+  // The same after the settings are read at the first show.
+  QFile file(Folder.path() + "/second.XML");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<Corvane><Settings><Version>3</Version></Settings></Corvane>");
+  file.close();
+  TForm1 second(Folder.path() + "/second");
+  second.SetOptionsDialog(new TfrmOptions(&second));
+  second.show();
+  EXPECT_FALSE(second.cbxCommunity->isEnabled());
+}
+
 TEST_F(MainWindow, RefreshWhileDisconnectedDoesNothing) {
   Form->acRefresh->trigger();
   EXPECT_TRUE(Boxes.Shown.empty());
@@ -92,24 +170,31 @@ TEST_F(MainWindow, RefreshWhileDisconnectedDoesNothing) {
 }
 
 TEST_F(MainWindow, DecliningOverwriteStaysDisconnected) {
-  const QString path = Folder.path() + "/activity.csv";
-  QFile existing(path);
-  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-  existing.write("keep me\r\n");
-  existing.close();
-  Options->chkLog->setChecked(true);
-  Options->feFile->setText(path);
+  const QString path = LogIntoExistingFile();
   Boxes.Answers = {false};
 
   ConnectTo(HostOf(Agent));
   ASSERT_EQ(Boxes.Shown.size(), 2u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "confirm");
   EXPECT_EQ(Boxes.Shown[0].Text, "Overwrite " + path + "?");
+  EXPECT_EQ(Boxes.Shown[0].Title, "Corvane");
   EXPECT_EQ(Boxes.Shown[1].Kind, "error");
   EXPECT_EQ(Boxes.Shown[1].Text, "Cannot overwrite " + path + ".");
   EXPECT_TRUE(Form->acConnect->isEnabled());
-  ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
-  EXPECT_EQ(existing.readAll(), "keep me\r\n");
+  EXPECT_EQ(Content(path), "keep me\r\n");
+}
+
+TEST_F(MainWindow, AppendingLogKeepsTheFileWithoutAsking) {
+  const QString path = LogIntoExistingFile();
+  Options->chkAppend->setChecked(true);
+
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  EXPECT_TRUE(Boxes.Shown.empty());
+  Form->LogFile.WriteRow(LogTag::Processor, "1", "5");
+  const QByteArray content = Content(path);
+  EXPECT_TRUE(content.startsWith("keep me\r\n")) << content.toStdString();
+  EXPECT_TRUE(content.endsWith(",Processor,1,5\r\n")) << content.toStdString();
 }
 
 TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
@@ -126,7 +211,8 @@ TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
 }
 
 TEST_F(MainWindow, UnresolvableHostShowsTheSocketErrorAndStaysUsable) {
-  ConnectTo("no..such..host");  // malformed, so the resolver fails without asking a server
+  ConnectTo("no..such..host");  // malformed, so the resolver fails without
+                                // asking a server
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "error");
   EXPECT_TRUE(Boxes.Shown[0].Text.contains("Socket Error # 11001"));
@@ -187,6 +273,7 @@ TEST_F(MainWindow, OptionChangesWhileConnectedAreAnnouncedOnce) {
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "information");
   EXPECT_EQ(Boxes.Shown[0].Text, "Changes will not be applied to active connections.");
+  EXPECT_EQ(Boxes.Shown[0].Title, "Corvane - " + HostOf(Agent));
 }
 
 TEST_F(MainWindow, AltCConnects) {

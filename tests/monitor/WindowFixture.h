@@ -27,19 +27,24 @@ class TScriptedBoxes : public TMessageBoxes {
   struct TShown {
     QString Kind;
     QString Text;
+    QString Title;  // the caption the real box would carry
   };
-  bool Confirm(QWidget*, const QString& text) override {
-    Shown.push_back({"confirm", text});
+  bool Confirm(QWidget* parent, const QString& text) override {
+    Shown.push_back({"confirm", text, MessageBoxTitle(parent)});
     if (Answers.empty()) return false;
     const bool answer = Answers.front();
     Answers.pop_front();
     return answer;
   }
-  void Error(QWidget*, const QString& text) override { Shown.push_back({"error", text}); }
-  void Information(QWidget*, const QString& text) override {
-    Shown.push_back({"information", text});
+  void Error(QWidget* parent, const QString& text) override {
+    Shown.push_back({"error", text, MessageBoxTitle(parent)});
   }
-  void Plain(QWidget*, const QString& text) override { Shown.push_back({"plain", text}); }
+  void Information(QWidget* parent, const QString& text) override {
+    Shown.push_back({"information", text, MessageBoxTitle(parent)});
+  }
+  void Plain(QWidget* parent, const QString& text) override {
+    Shown.push_back({"plain", text, MessageBoxTitle(parent)});
+  }
 
   std::deque<bool> Answers;
   std::vector<TShown> Shown;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QToolButton>
@@ -22,11 +23,19 @@ TEST(OptionsDialog, ItemListsAndTabOrder) {
   EXPECT_EQ(Items(*dialog.cbxGraph),
             QStringList({"15", "30", "45", "60", "75", "90", "180", "360", "720", "900", "1440"}));
   EXPECT_EQ(Items(*dialog.cbxType), QStringList({"Line", "Bar", "Area", "Point"}));
+  EXPECT_EQ(Items(*dialog.cbxVersion), QStringList({"1", "2c", "3"}));
+  EXPECT_EQ(Items(*dialog.cbxSecurityLevel),
+            QStringList({"noAuthNoPriv", "authNoPriv", "authPriv"}));
+  EXPECT_EQ(Items(*dialog.cbxAuth),
+            QStringList({"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"}));
+  EXPECT_EQ(Items(*dialog.cbxPriv), QStringList({"AES"}));
 
   const std::vector<QWidget*> expected = {
-      dialog.cbxInterval, dialog.cbxGraph,     dialog.cbxType,      dialog.chkAutoHeight,
-      dialog.chkLog,      dialog.chkProcessor, dialog.chkInterface, dialog.chkStorage,
-      dialog.feFile,      dialog.Button1,      dialog.chkLevel};
+      dialog.cbxInterval,      dialog.cbxGraph,     dialog.cbxType,      dialog.chkAutoHeight,
+      dialog.chkLog,           dialog.chkProcessor, dialog.chkInterface, dialog.chkStorage,
+      dialog.feFile,           dialog.chkAppend,    dialog.cbxVersion,   dialog.edtUser,
+      dialog.cbxSecurityLevel, dialog.cbxAuth,      dialog.cbxPriv,      dialog.edtMetrics,
+      dialog.Button1,          dialog.chkLevel};
   std::vector<QWidget*> order;
   for (QWidget* w = dialog.cbxInterval; order.size() < expected.size(); w = w->nextInFocusChain())
     if (std::find(expected.begin(), expected.end(), w) != expected.end()) order.push_back(w);
@@ -52,6 +61,37 @@ TEST(OptionsDialog, LogGroupFollowsEnableLogging) {
   dialog.show();
   EXPECT_TRUE(dialog.GroupBox1->isEnabled());
 }
+
+struct SecurityCase {
+  const char* name;
+  TSnmpVersion version;
+  TSecurityLevel level;
+  bool group, authentication, privacy;
+};
+
+class SecurityGroup : public ::testing::TestWithParam<SecurityCase> {};
+
+TEST_P(SecurityGroup, FollowsVersionAndLevel) {
+  const SecurityCase& c = GetParam();
+  TfrmOptions dialog;
+  dialog.show();
+  dialog.SetConnectionSettings({TSnmpVersion::V3, "", TSecurityLevel::NoAuthNoPriv});
+  dialog.SetConnectionSettings({c.version, "", c.level});
+  EXPECT_EQ(dialog.GroupBox2->isEnabled(), c.group);
+  EXPECT_EQ(dialog.cbxAuth->isEnabledTo(dialog.GroupBox2), c.authentication);
+  EXPECT_EQ(dialog.cbxPriv->isEnabledTo(dialog.GroupBox2), c.privacy);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OptionsDialog, SecurityGroup,
+    ::testing::Values(
+        SecurityCase{"Version1", TSnmpVersion::V1, TSecurityLevel::AuthPriv, false, true, true},
+        SecurityCase{"Version2c", TSnmpVersion::V2c, TSecurityLevel::AuthPriv, false, true, true},
+        SecurityCase{"NoAuthNoPriv", TSnmpVersion::V3, TSecurityLevel::NoAuthNoPriv, true, false,
+                     false},
+        SecurityCase{"AuthNoPriv", TSnmpVersion::V3, TSecurityLevel::AuthNoPriv, true, true, false},
+        SecurityCase{"AuthPriv", TSnmpVersion::V3, TSecurityLevel::AuthPriv, true, true, true}),
+    CaseName());
 
 void PressKey(TfrmOptions& dialog, int key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -91,14 +131,19 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseCase{"CloseBox", [](TfrmOptions& d) { d.close(); }}),
     CaseName());
 
-TEST(OptionsDialog, SnapshotComparesOnlyTheSevenValues) {
+TEST(OptionsDialog, SnapshotComparesOnlyValuesThatMatterToAConnection) {
   TfrmOptions dialog;
   const TOptionsSnapshot before = dialog.Snapshot();
-  for (QComboBox* box : {dialog.cbxInterval, dialog.cbxGraph, dialog.cbxType}) {
-    box->setCurrentIndex(2);
+  for (QComboBox* box : {dialog.cbxInterval, dialog.cbxGraph, dialog.cbxType, dialog.cbxVersion,
+                         dialog.cbxSecurityLevel, dialog.cbxAuth}) {
+    const int row = box->currentIndex();
+    box->setCurrentIndex(row == 1 ? 2 : 1);
     EXPECT_NE(dialog.Snapshot(), before) << box->objectName().toStdString();
-    box->setCurrentIndex(0);
+    box->setCurrentIndex(row);
   }
+  dialog.edtUser->setText("ops");
+  EXPECT_NE(dialog.Snapshot(), before);
+  dialog.edtUser->clear();
   for (QCheckBox* box :
        {dialog.chkLog, dialog.chkProcessor, dialog.chkInterface, dialog.chkStorage}) {
     box->setChecked(true);
@@ -108,12 +153,14 @@ TEST(OptionsDialog, SnapshotComparesOnlyTheSevenValues) {
   dialog.feFile->setText("a.csv");
   dialog.chkAutoHeight->setChecked(true);
   dialog.chkLevel->setChecked(true);
+  dialog.chkAppend->setChecked(true);
+  dialog.edtMetrics->setText("127.0.0.1:9163");
   EXPECT_EQ(dialog.Snapshot(), before);
 }
 
 TEST(OptionsDialog, CentredOnMainWindow) {
   QMainWindow main;
-  main.setGeometry(200, 150, 800, 600);
+  main.setGeometry(100, 50, 600, 500);  // the dialog fits on the 800 x 600 offscreen screen
   main.show();
   TfrmOptions dialog(&main);
   dialog.show();

@@ -17,9 +17,11 @@
 
 namespace {
 
-const QStringList kWritingOrder = {"Community",  "Host",    "Interval",     "Graph",
-                                   "Type",       "Log",     "LogProcessor", "LogInterface",
-                                   "LogStorage", "LogPath", "AutoHeight",   "Level"};
+const QStringList kWritingOrder = {"Community",    "Host",         "Interval",      "Graph",
+                                   "Type",         "Log",          "LogProcessor",  "LogInterface",
+                                   "LogStorage",   "LogPath",      "AutoHeight",    "Level",
+                                   "Version",      "SecurityName", "SecurityLevel", "AuthProtocol",
+                                   "PrivProtocol", "LogAppend",    "MetricsAddress"};
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -74,7 +76,7 @@ class SettingsFileTest : public ::testing::Test {
   TfrmOptions Options;
 };
 
-TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllTwelve) {
+TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllValues) {
   TSettingsFile file(Exe());
   file.Load(Controls());
   const QDomElement root = RootOf(Xml());
@@ -88,7 +90,7 @@ TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllTwelve) {
   EXPECT_EQ(ChildNames(RootOf(Xml()).firstChildElement("Settings")), kWritingOrder);
 }
 
-TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
+TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
   Community.addItems({"public", "my net"});
   Host.addItems({"10.0.0.1", "router"});
   Options.cbxInterval->setCurrentIndex(2);
@@ -96,6 +98,10 @@ TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
   Options.cbxType->setCurrentIndex(3);
   for (QCheckBox* box : Options.findChildren<QCheckBox*>()) box->setChecked(true);
   Options.feFile->setText("/var/log/run 1.csv");
+  const TConnectionSettings connection{TSnmpVersion::V2c, "ops team", TSecurityLevel::AuthNoPriv,
+                                       TAuthProtocol::Sha512, TPrivProtocol::Aes};
+  Options.SetConnectionSettings(connection);
+  Options.edtMetrics->setText("127.0.0.1:9200");
   TSettingsFile file(Exe());
   file.Load(Controls());  // the new file has no settings: nothing changes
   file.Save(Controls());
@@ -103,6 +109,9 @@ TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
   EXPECT_EQ(settings.firstChildElement("Community").text(), "public,\"my net\"");
   EXPECT_EQ(settings.firstChildElement("Graph").text(), "10");
   EXPECT_EQ(settings.firstChildElement("Level").text(), "true");
+  EXPECT_EQ(settings.firstChildElement("Version").text(), "2c");
+  EXPECT_EQ(settings.firstChildElement("SecurityLevel").text(), "authNoPriv");
+  EXPECT_EQ(settings.firstChildElement("AuthProtocol").text(), "SHA-512");
 
   QComboBox community, host;
   TfrmOptions options;
@@ -113,6 +122,9 @@ TEST_F(SettingsFileTest, AllTwelveValuesSurviveSaveAndLoad) {
   EXPECT_TRUE(options.chkAutoHeight->isChecked());
   EXPECT_TRUE(options.chkLevel->isChecked());
   EXPECT_EQ(options.feFile->text(), "/var/log/run 1.csv");
+  EXPECT_EQ(options.ConnectionSettings(), connection);
+  EXPECT_TRUE(options.LogAppend());
+  EXPECT_EQ(options.MetricsAddress(), "127.0.0.1:9200");
 }
 
 TEST_F(SettingsFileTest, MissingGraphKeepsLaterDefaultsAndSaveRestoresAll) {
@@ -122,8 +134,10 @@ TEST_F(SettingsFileTest, MissingGraphKeepsLaterDefaultsAndSaveRestoresAll) {
                                {"Interval", "3"},
                                {"Type", "2"},
                                {"Log", "true"},
-                               {"LogPath", "x.csv"}}));
+                               {"LogPath", "x.csv"},
+                               {"Version", "3"}}));
   file.Load(Controls());
+  EXPECT_EQ(Options.ConnectionSettings().Version, TSnmpVersion::V3);  // read on its own
   EXPECT_EQ(Items(Community), QStringList({"c1", "c2"}));
   EXPECT_EQ(Items(Host), QStringList({"h"}));
   EXPECT_EQ(Options.cbxInterval->currentIndex(), 3);
@@ -151,10 +165,7 @@ TEST_P(SettingsFileIgnored, AppliesNothing) {
 const QByteArray kGood = SettingsXml({{"Community", "a"}, {"Interval", "2"}});
 
 INSTANTIATE_TEST_SUITE_P(SettingsFile, SettingsFileIgnored,
-                         ::testing::Values(FileCase{"Declaration",
-                                                    "<?xml version=\"1.0\"?>\n" + kGood},
-                                           FileCase{"Comment", "<!-- settings -->" + kGood},
-                                           FileCase{"NotWellFormed", kGood.chopped(1)},
+                         ::testing::Values(FileCase{"NotWellFormed", kGood.chopped(1)},
                                            FileCase{"NoSettings", "<Corvane><Other/></Corvane>"}),
                          CaseName());
 
@@ -195,6 +206,73 @@ INSTANTIATE_TEST_SUITE_P(SettingsFile, SettingsReadingStops,
                                            StopCase{"BooleanWord", "Level", "yes"},
                                            StopCase{"EmptyBoolean", "Level", ""}),
                          CaseName());
+
+// Files that an XML tool has touched start with a declaration, maybe comments: they still
+// hold the settings, keep what stands before the root, and stay readable in their encoding.
+TEST_F(SettingsFileTest, PrologBeforeTheRootIsReadAndKept) {
+  const QByteArray prolog =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!-- by hand -->\n<?editor keep?>\n";
+  TSettingsFile file(Exe());
+  const QByteArray utf8 =
+      SettingsXml({{"Community", QStringLiteral("caf\u00e9")}, {"Host", "h"}, {"Interval", "2"}});
+  WriteAll(Xml(), prolog + QByteArray(utf8).replace("caf\xc3\xa9", "caf\xe9"));
+  file.Load(Controls());
+  EXPECT_EQ(Items(Community), QStringList{"caf\u00e9"});
+  EXPECT_EQ(Options.cbxInterval->currentIndex(), 2);
+
+  file.Save(Controls());
+  QDomDocument saved;
+  ASSERT_TRUE(saved.setContent(ReadAll(Xml())));
+  const QDomNodeList top = saved.childNodes();
+  ASSERT_EQ(top.size(), 4);
+  EXPECT_EQ(top.at(0).toProcessingInstruction().target(), "xml");
+  EXPECT_EQ(top.at(1).toComment().data(), " by hand ");
+  EXPECT_EQ(top.at(2).toProcessingInstruction().data(), "keep");
+  EXPECT_EQ(ChildNames(saved.documentElement().firstChildElement("Settings")), kWritingOrder);
+
+  QComboBox community, host;
+  TfrmOptions options;
+  TSettingsFile(Exe()).Load({&community, &host, &options});
+  EXPECT_EQ(Items(community), QStringList{"caf\u00e9"});
+}
+
+// The values added after the first twelve are read one by one: a missing or unknown one gives
+// its default, whatever the control held, and the others are read all the same.
+TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
+  const std::vector<std::pair<QString, QString>> twelve = {
+      {"Community", "a"},       {"Host", "b"},          {"Interval", "2"},
+      {"Graph", "3"},           {"Type", "1"},          {"AutoHeight", "false"},
+      {"Level", "true"},        {"Log", "false"},       {"LogProcessor", "true"},
+      {"LogInterface", "true"}, {"LogStorage", "true"}, {"LogPath", "p.csv"}};
+  auto holdOthers = [this] {
+    Options.SetConnectionSettings(
+        {TSnmpVersion::V2c, "old", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha, {}});
+    Options.chkAppend->setChecked(true);
+    Options.edtMetrics->setText("old:1");
+  };
+  holdOthers();
+  auto values = twelve;
+  values.insert(values.end(), {{"Version", "4"},
+                               {"SecurityLevel", "none"},
+                               {"AuthProtocol", "MD5"},
+                               {"PrivProtocol", "DES"},
+                               {"LogAppend", "yes"},
+                               {"MetricsAddress", "127.0.0.1:9200"}});
+  LoadFile(SettingsXml(values));
+  EXPECT_EQ(Options.ConnectionSettings(),
+            (TConnectionSettings{TSnmpVersion::V1, "", TSecurityLevel::AuthPriv, TAuthProtocol::Md5,
+                                 TPrivProtocol::Aes}));
+  EXPECT_FALSE(Options.LogAppend());
+  EXPECT_EQ(Options.MetricsAddress(), "127.0.0.1:9200");
+
+  // A file of the program before them.
+  holdOthers();
+  LoadFile(SettingsXml(twelve));
+  EXPECT_EQ(Options.feFile->text(), "p.csv");
+  EXPECT_EQ(Options.ConnectionSettings(), TConnectionSettings{});
+  EXPECT_FALSE(Options.LogAppend());
+  EXPECT_TRUE(Options.MetricsAddress().isEmpty());
+}
 
 // Numbers in the file are plain text whatever the user's locale: "0,5" is no number.
 TEST_F(SettingsFileTest, BooleansReadInAnyCaseOrAsNumbers) {
