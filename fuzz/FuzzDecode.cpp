@@ -29,8 +29,8 @@ void DecodeV1(const std::string& message) {
 const TUsmKeys& TestKeys() {
   static const TUsmKeys keys = [] {
     TUsmKeys made;
-    made.auth = TAuthProtocol::Sha256;
-    made.priv = TPrivProtocol::Aes128;
+    made.auth = TUsmAuthProtocol::Sha256;
+    made.priv = TUsmPrivProtocol::Aes128;
     made.authKey = LocalizeKey(made.auth, std::string(32, '\x5A'), "fuzz-engine");
     made.privKey = LocalizeKey(made.auth, std::string(32, '\xA5'), "fuzz-engine");
     return made;

@@ -32,21 +32,21 @@ void Wipe(std::string& secret) {
   secret.clear();
 }
 
-const EVP_MD* HashOf(TAuthProtocol protocol) {
+const EVP_MD* HashOf(TUsmAuthProtocol protocol) {
   switch (protocol) {
-    case TAuthProtocol::Md5:
+    case TUsmAuthProtocol::Md5:
       return EVP_md5();
-    case TAuthProtocol::Sha1:
+    case TUsmAuthProtocol::Sha1:
       return EVP_sha1();
-    case TAuthProtocol::Sha224:
+    case TUsmAuthProtocol::Sha224:
       return EVP_sha224();
-    case TAuthProtocol::Sha256:
+    case TUsmAuthProtocol::Sha256:
       return EVP_sha256();
-    case TAuthProtocol::Sha384:
+    case TUsmAuthProtocol::Sha384:
       return EVP_sha384();
-    case TAuthProtocol::Sha512:
+    case TUsmAuthProtocol::Sha512:
       return EVP_sha512();
-    case TAuthProtocol::None:
+    case TUsmAuthProtocol::None:
       break;
   }
   throw std::invalid_argument("No authentication protocol chosen.");
@@ -56,7 +56,7 @@ const unsigned char* Octets(const std::string& bytes) {
   return reinterpret_cast<const unsigned char*>(bytes.data());
 }
 
-std::string Hash(TAuthProtocol protocol, const std::string& input) {
+std::string Hash(TUsmAuthProtocol protocol, const std::string& input) {
   unsigned char out[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   if (EVP_Digest(input.data(), input.size(), out, &size, HashOf(protocol), nullptr) != 1) {
@@ -157,26 +157,26 @@ std::string EmptyGetRequest(int32_t requestId) {
 
 }  // namespace
 
-size_t DigestLength(TAuthProtocol protocol) {
+size_t DigestLength(TUsmAuthProtocol protocol) {
   switch (protocol) {
-    case TAuthProtocol::None:
+    case TUsmAuthProtocol::None:
       return 0;
-    case TAuthProtocol::Md5:
-    case TAuthProtocol::Sha1:
+    case TUsmAuthProtocol::Md5:
+    case TUsmAuthProtocol::Sha1:
       return 12;
-    case TAuthProtocol::Sha224:
+    case TUsmAuthProtocol::Sha224:
       return 16;
-    case TAuthProtocol::Sha256:
+    case TUsmAuthProtocol::Sha256:
       return 24;
-    case TAuthProtocol::Sha384:
+    case TUsmAuthProtocol::Sha384:
       return 32;
-    case TAuthProtocol::Sha512:
+    case TUsmAuthProtocol::Sha512:
       return 48;
   }
   return 0;
 }
 
-std::string PassphraseToKey(TAuthProtocol protocol, const std::string& passphrase) {
+std::string PassphraseToKey(TUsmAuthProtocol protocol, const std::string& passphrase) {
   if (passphrase.empty()) throw std::invalid_argument("The passphrase is empty.");
   std::string stretched;
   stretched.reserve(kStretchedLength);
@@ -188,7 +188,7 @@ std::string PassphraseToKey(TAuthProtocol protocol, const std::string& passphras
   return key;
 }
 
-std::string LocalizeKey(TAuthProtocol protocol, const std::string& key,
+std::string LocalizeKey(TUsmAuthProtocol protocol, const std::string& key,
                         const std::string& engineId) {
   std::string input = key + engineId + key;
   std::string localized = Hash(protocol, input);
@@ -196,7 +196,7 @@ std::string LocalizeKey(TAuthProtocol protocol, const std::string& key,
   return localized;
 }
 
-std::string ComputeDigest(TAuthProtocol protocol, const std::string& localizedKey,
+std::string ComputeDigest(TUsmAuthProtocol protocol, const std::string& localizedKey,
                           const std::string& message) {
   unsigned char out[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
@@ -305,11 +305,11 @@ std::string SealV3Message(TV3Message message, const std::string& scopedPdu, cons
                           uint64_t salt) {
   const bool auth = (message.flags & UsmFlag::Auth) != 0;
   const bool priv = (message.flags & UsmFlag::Priv) != 0;
-  if ((priv && !auth) || (auth && keys.auth == TAuthProtocol::None) ||
-      (priv && keys.priv == TPrivProtocol::None)) {
+  if ((priv && !auth) || (auth && keys.auth == TUsmAuthProtocol::None) ||
+      (priv && keys.priv == TUsmPrivProtocol::None)) {
     throw std::invalid_argument("The keys do not serve the security level.");
   }
-  message.usm.authParams.assign(DigestLength(auth ? keys.auth : TAuthProtocol::None), '\0');
+  message.usm.authParams.assign(DigestLength(auth ? keys.auth : TUsmAuthProtocol::None), '\0');
   message.usm.privParams = priv ? BigEndian(salt, kSaltLength) : std::string();
   message.data = priv ? AesCfb(keys.privKey, message.usm.boots, message.usm.time,
                                message.usm.privParams, scopedPdu, true)
@@ -327,7 +327,7 @@ TOpenResult OpenV3Message(const std::string& bytes, const TUsmKeys& keys, std::s
   const TV3Message message = DecodeV3Message(bytes);
   const TUsmParameters& usm = message.usm;
   if ((message.flags & UsmFlag::Auth) != 0) {
-    if (keys.auth == TAuthProtocol::None) return TOpenResult::UnsupportedSecLevel;
+    if (keys.auth == TUsmAuthProtocol::None) return TOpenResult::UnsupportedSecLevel;
     if (usm.authParams.size() != DigestLength(keys.auth)) return TOpenResult::WrongDigest;
     std::string zeroed = bytes;
     zeroed.replace(message.authOffset, usm.authParams.size(), usm.authParams.size(), '\0');
@@ -340,7 +340,7 @@ TOpenResult OpenV3Message(const std::string& bytes, const TUsmKeys& keys, std::s
     scopedPdu = message.data;
     return TOpenResult::Ok;
   }
-  if (keys.priv == TPrivProtocol::None) return TOpenResult::UnsupportedSecLevel;
+  if (keys.priv == TUsmPrivProtocol::None) return TOpenResult::UnsupportedSecLevel;
   if (usm.privParams.size() != kSaltLength) return TOpenResult::DecryptionError;
   std::string plain =
       AesCfb(keys.privKey, usm.boots, usm.time, usm.privParams, message.data, false);
@@ -417,12 +417,12 @@ const char* UsmReportText(TUsmReport report) {
 }
 
 TUsmPeer::TUsmPeer(TUsmUser user) : user_(std::move(user)) {
-  const bool auth = user_.level != TSecurityLevel::NoAuthNoPriv;
-  const bool priv = user_.level == TSecurityLevel::AuthPriv;
-  if (auth && user_.auth == TAuthProtocol::None) {
+  const bool auth = user_.level != TUsmSecurityLevel::NoAuthNoPriv;
+  const bool priv = user_.level == TUsmSecurityLevel::AuthPriv;
+  if (auth && user_.auth == TUsmAuthProtocol::None) {
     throw std::invalid_argument("The security level needs an authentication protocol.");
   }
-  if (priv && user_.priv == TPrivProtocol::None) {
+  if (priv && user_.priv == TUsmPrivProtocol::None) {
     throw std::invalid_argument("The security level needs a privacy protocol.");
   }
   if (user_.name.size() > kMaxUserNameLength) {
@@ -465,11 +465,11 @@ const TUsmKeys& TUsmPeer::KeysFor(const std::string& engineId) {
 
 uint8_t TUsmPeer::RequestFlags() const {
   switch (user_.level) {
-    case TSecurityLevel::AuthPriv:
+    case TUsmSecurityLevel::AuthPriv:
       return UsmFlag::Auth | UsmFlag::Priv | UsmFlag::Reportable;
-    case TSecurityLevel::AuthNoPriv:
+    case TUsmSecurityLevel::AuthNoPriv:
       return UsmFlag::Auth | UsmFlag::Reportable;
-    case TSecurityLevel::NoAuthNoPriv:
+    case TUsmSecurityLevel::NoAuthNoPriv:
       break;
   }
   return UsmFlag::Reportable;

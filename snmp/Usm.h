@@ -11,9 +11,9 @@
 
 #include "SnmpErrors.h"
 
-enum class TAuthProtocol { None, Md5, Sha1, Sha224, Sha256, Sha384, Sha512 };
-enum class TPrivProtocol { None, Aes128 };
-enum class TSecurityLevel { NoAuthNoPriv, AuthNoPriv, AuthPriv };
+enum class TUsmAuthProtocol { None, Md5, Sha1, Sha224, Sha256, Sha384, Sha512 };
+enum class TUsmPrivProtocol { None, Aes128 };
+enum class TUsmSecurityLevel { NoAuthNoPriv, AuthNoPriv, AuthPriv };
 
 // Bits of msgFlags.
 namespace UsmFlag {
@@ -23,15 +23,15 @@ constexpr uint8_t Reportable = 0x04;
 }  // namespace UsmFlag
 
 // Octets of msgAuthenticationParameters for the protocol (0 for none).
-size_t DigestLength(TAuthProtocol protocol);
+size_t DigestLength(TUsmAuthProtocol protocol);
 // Ku: the protocol's hash over the passphrase repeated to 1,048,576 octets. Raises
 // std::invalid_argument for an empty passphrase or no protocol.
-std::string PassphraseToKey(TAuthProtocol protocol, const std::string& passphrase);
+std::string PassphraseToKey(TUsmAuthProtocol protocol, const std::string& passphrase);
 // Kul = H(Ku || engineId || Ku).
-std::string LocalizeKey(TAuthProtocol protocol, const std::string& key,
+std::string LocalizeKey(TUsmAuthProtocol protocol, const std::string& key,
                         const std::string& engineId);
 // HMAC of the message with the localized key, cut to DigestLength.
-std::string ComputeDigest(TAuthProtocol protocol, const std::string& localizedKey,
+std::string ComputeDigest(TUsmAuthProtocol protocol, const std::string& localizedKey,
                           const std::string& message);
 // AES-128 in CFB mode with IV = boots || time || salt (each big-endian); the key is the first 16
 // octets of the localized privacy key. The same call encrypts and, with encrypt false, decrypts.
@@ -40,8 +40,8 @@ std::string AesCfb(const std::string& localizedKey, int32_t boots, int32_t time,
 
 // The localized keys for one user and one engine.
 struct TUsmKeys {
-  TAuthProtocol auth = TAuthProtocol::None;
-  TPrivProtocol priv = TPrivProtocol::None;
+  TUsmAuthProtocol auth = TUsmAuthProtocol::None;
+  TUsmPrivProtocol priv = TUsmPrivProtocol::None;
   std::string authKey, privKey;
 };
 
@@ -105,9 +105,9 @@ const char* UsmReportText(TUsmReport report);
 
 struct TUsmUser {
   std::string name;
-  TSecurityLevel level = TSecurityLevel::NoAuthNoPriv;
-  TAuthProtocol auth = TAuthProtocol::None;
-  TPrivProtocol priv = TPrivProtocol::None;
+  TUsmSecurityLevel level = TUsmSecurityLevel::NoAuthNoPriv;
+  TUsmAuthProtocol auth = TUsmAuthProtocol::None;
+  TUsmPrivProtocol priv = TUsmPrivProtocol::None;
   std::string authPassphrase, privPassphrase;
 };
 

@@ -29,7 +29,7 @@ const std::string kRfcEngine = Hex("00 00 00 00 00 00 00 00 00 00 00 02");
 
 struct TKeyCase {
   const char* name;
-  TAuthProtocol protocol;
+  TUsmAuthProtocol protocol;
   const char* ku;  // empty where only the localized key is known
   const char* kul;
 };
@@ -46,19 +46,19 @@ TEST_P(KeyTest, PassphraseMaplesyrupLocalizedToEngineTwo) {
 // after "createUser uNNN SHA-NNN maplesyrup" with "exactEngineID 0x000000000000000000000002".
 INSTANTIATE_TEST_SUITE_P(
     Usm, KeyTest,
-    ::testing::Values(TKeyCase{"Md5", TAuthProtocol::Md5, "9faf3283884e92834ebc9847d8edd963",
+    ::testing::Values(TKeyCase{"Md5", TUsmAuthProtocol::Md5, "9faf3283884e92834ebc9847d8edd963",
                                "526f5eed9fcce26f8964c2930787d82b"},
-                      TKeyCase{"Sha1", TAuthProtocol::Sha1,
+                      TKeyCase{"Sha1", TUsmAuthProtocol::Sha1,
                                "9fb5cc0381497b3793528939ff788d5d79145211",
                                "6695febc9288e36282235fc7151f128497b38f3f"},
-                      TKeyCase{"Sha224", TAuthProtocol::Sha224, "",
+                      TKeyCase{"Sha224", TUsmAuthProtocol::Sha224, "",
                                "0bd8827c6e29f8065e08e09237f177e410f69b90e1782be682075674"},
-                      TKeyCase{"Sha256", TAuthProtocol::Sha256, "",
+                      TKeyCase{"Sha256", TUsmAuthProtocol::Sha256, "",
                                "8982e0e549e866db361a6b625d84cccc11162d453ee8ce3a6445c2d6776f0f8b"},
-                      TKeyCase{"Sha384", TAuthProtocol::Sha384, "",
+                      TKeyCase{"Sha384", TUsmAuthProtocol::Sha384, "",
                                "3b298f16164a11184279d5432bf169e2d2a48307de02b3d3f7e2b4f36eb6f045"
                                "5a53689a3937eea07319a633d2ccba78"},
-                      TKeyCase{"Sha512", TAuthProtocol::Sha512, "",
+                      TKeyCase{"Sha512", TUsmAuthProtocol::Sha512, "",
                                "22a5a36cedfcc085807a128d7bc6c2382167ad6c0dbc5fdff856740f3d84c099"
                                "ad1ea87a8db096714d9788bd544047c9021e4229ce27e4c0a69250adfcffbb0b"}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -83,12 +83,12 @@ const std::string kPrivResponse =
         "b4e94860040879766bec55c3f76104375624b207f747142db6e77411fff24e80757bc3afaa4f16aa4636ce957b"
         "ae9e1a5d1ba7327fc66e472417ab6f7c5260e9632cc3be814492");
 
-TUsmKeys KeysFor(TAuthProtocol auth, const std::string& authPass, const std::string& privPass) {
+TUsmKeys KeysFor(TUsmAuthProtocol auth, const std::string& authPass, const std::string& privPass) {
   TUsmKeys keys;
   keys.auth = auth;
   keys.authKey = LocalizeKey(auth, PassphraseToKey(auth, authPass), kEngine);
   if (!privPass.empty()) {
-    keys.priv = TPrivProtocol::Aes128;
+    keys.priv = TUsmPrivProtocol::Aes128;
     keys.privKey = LocalizeKey(auth, PassphraseToKey(auth, privPass), kEngine);
   }
   return keys;
@@ -105,7 +105,7 @@ struct TOpenCase {
   const char* name;
   const std::string* message;
   size_t flipOctet;  // 0: none
-  TAuthProtocol auth;
+  TUsmAuthProtocol auth;
   const char *authPass, *privPass;
   TOpenResult result;
   const char* value;
@@ -124,20 +124,20 @@ TEST_P(OpenTest, AuthenticatesAndDecrypts) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Usm, OpenTest,
-    ::testing::Values(TOpenCase{"AuthNoPriv", &kAuthResponse, 0, TAuthProtocol::Sha1,
+    ::testing::Values(TOpenCase{"AuthNoPriv", &kAuthResponse, 0, TUsmAuthProtocol::Sha1,
                                 "pewter-auth-sha", "", TOpenResult::Ok, "309"},
-                      TOpenCase{"AuthPriv", &kPrivResponse, 0, TAuthProtocol::Sha256,
+                      TOpenCase{"AuthPriv", &kPrivResponse, 0, TUsmAuthProtocol::Sha256,
                                 "pewter-auth-256", "pewter-priv-aes", TOpenResult::Ok, "305"},
-                      TOpenCase{"WrongPassphrase", &kAuthResponse, 0, TAuthProtocol::Sha1,
+                      TOpenCase{"WrongPassphrase", &kAuthResponse, 0, TUsmAuthProtocol::Sha1,
                                 "pewter-auth-shb", "", TOpenResult::WrongDigest, ""},
                       TOpenCase{"DigestLengthOfAnotherProtocol", &kAuthResponse, 0,
-                                TAuthProtocol::Sha256, "pewter-auth-sha", "",
+                                TUsmAuthProtocol::Sha256, "pewter-auth-sha", "",
                                 TOpenResult::WrongDigest, ""},
-                      TOpenCase{"FlippedValueOctet", &kAuthResponse, 138, TAuthProtocol::Sha1,
+                      TOpenCase{"FlippedValueOctet", &kAuthResponse, 138, TUsmAuthProtocol::Sha1,
                                 "pewter-auth-sha", "", TOpenResult::WrongDigest, ""},
-                      TOpenCase{"WrongPrivacyPassphrase", &kPrivResponse, 0, TAuthProtocol::Sha256,
-                                "pewter-auth-256", "pewter-priv-aet", TOpenResult::DecryptionError,
-                                ""}),
+                      TOpenCase{"WrongPrivacyPassphrase", &kPrivResponse, 0,
+                                TUsmAuthProtocol::Sha256, "pewter-auth-256", "pewter-priv-aet",
+                                TOpenResult::DecryptionError, ""}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct TMalformedCase {
@@ -201,15 +201,16 @@ TEST(UsmMalformed, TheValidBaseOfTheTableDecodes) {
   EXPECT_EQ(Hex("30 04 04 00 04 00"), message.data);
 }
 
-TUsmUser User(const std::string& name, TSecurityLevel level, TAuthProtocol auth,
+TUsmUser User(const std::string& name, TUsmSecurityLevel level, TUsmAuthProtocol auth,
               const std::string& authPass, const std::string& privPass = "") {
-  return {name,     level,   auth, privPass.empty() ? TPrivProtocol::None : TPrivProtocol::Aes128,
+  return {name,     level,
+          auth,     privPass.empty() ? TUsmPrivProtocol::None : TUsmPrivProtocol::Aes128,
           authPass, privPass};
 }
 
 TEST(UsmPeer, LearnsTheEngineAndDropsWhatIsNotItsAnswer) {
-  TUsmPeer peer(
-      User("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha1, "pewter-auth-sha"));
+  TUsmPeer peer(User("corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
+                     "pewter-auth-sha"));
   EXPECT_THROW(peer.Request(1, "", 0), std::logic_error);
   const TUsmReply discovery = peer.ProcessReply(kDiscoveryReport, 0x5EA8D5C0, 100);
   EXPECT_EQ(TUsmReply::TKind::Report, discovery.kind);
@@ -347,42 +348,44 @@ TEST_P(AgentCaseTest, AnswersLikeNetSnmp) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Usm, AgentCaseTest,
-    ::testing::Values(
-        TAgentCase{"AuthPrivSha256Aes",
-                   User("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256,
-                        "pewter-auth-256", "pewter-priv-aes"),
-                   TUsmReport::Other,
-                   {"-l", "authPriv", "-u", "corvane-priv", "-a", "SHA-256", "-A",
-                    "pewter-auth-256", "-x", "AES", "-X", "pewter-priv-aes"}},
-        TAgentCase{
-            "AuthNoPrivSha",
-            User("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha1,
-                 "pewter-auth-sha"),
-            TUsmReport::Other,
-            {"-l", "authNoPriv", "-u", "corvane-auth", "-a", "SHA", "-A", "pewter-auth-sha"}},
-        TAgentCase{"NoAuthNoPriv",
-                   User("corvane-none", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::None, ""),
-                   TUsmReport::Other,
-                   {"-l", "noAuthNoPriv", "-u", "corvane-none"}},
-        TAgentCase{"WrongPassphrase",
-                   User("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha1,
-                        "pewter-auth-shb"),
-                   TUsmReport::WrongDigest,
-                   {}},
-        TAgentCase{"UnknownUser",
-                   User("corvane-nobody", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::None, ""),
-                   TUsmReport::UnknownUserName,
-                   {}},
-        TAgentCase{"AuthPrivForAuthOnlyUser",
-                   User("corvane-auth", TSecurityLevel::AuthPriv, TAuthProtocol::Sha1,
-                        "pewter-auth-sha", "pewter-priv-aes"),
-                   TUsmReport::UnsupportedSecLevel,
-                   {}}),
+    ::testing::Values(TAgentCase{"AuthPrivSha256Aes",
+                                 User("corvane-priv", TUsmSecurityLevel::AuthPriv,
+                                      TUsmAuthProtocol::Sha256, "pewter-auth-256",
+                                      "pewter-priv-aes"),
+                                 TUsmReport::Other,
+                                 {"-l", "authPriv", "-u", "corvane-priv", "-a", "SHA-256", "-A",
+                                  "pewter-auth-256", "-x", "AES", "-X", "pewter-priv-aes"}},
+                      TAgentCase{"AuthNoPrivSha",
+                                 User("corvane-auth", TUsmSecurityLevel::AuthNoPriv,
+                                      TUsmAuthProtocol::Sha1, "pewter-auth-sha"),
+                                 TUsmReport::Other,
+                                 {"-l", "authNoPriv", "-u", "corvane-auth", "-a", "SHA", "-A",
+                                  "pewter-auth-sha"}},
+                      TAgentCase{"NoAuthNoPriv",
+                                 User("corvane-none", TUsmSecurityLevel::NoAuthNoPriv,
+                                      TUsmAuthProtocol::None, ""),
+                                 TUsmReport::Other,
+                                 {"-l", "noAuthNoPriv", "-u", "corvane-none"}},
+                      TAgentCase{"WrongPassphrase",
+                                 User("corvane-auth", TUsmSecurityLevel::AuthNoPriv,
+                                      TUsmAuthProtocol::Sha1, "pewter-auth-shb"),
+                                 TUsmReport::WrongDigest,
+                                 {}},
+                      TAgentCase{"UnknownUser",
+                                 User("corvane-nobody", TUsmSecurityLevel::NoAuthNoPriv,
+                                      TUsmAuthProtocol::None, ""),
+                                 TUsmReport::UnknownUserName,
+                                 {}},
+                      TAgentCase{"AuthPrivForAuthOnlyUser",
+                                 User("corvane-auth", TUsmSecurityLevel::AuthPriv,
+                                      TUsmAuthProtocol::Sha1, "pewter-auth-sha", "pewter-priv-aes"),
+                                 TUsmReport::UnsupportedSecLevel,
+                                 {}}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(AgainstSnmpdUsm, OneResynchronisationAfterAClockJump) {
-  TUsmPeer peer(
-      User("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha1, "pewter-auth-sha"));
+  TUsmPeer peer(User("corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
+                     "pewter-auth-sha"));
   // The discovery's boots and time do not fit two thousand seconds later.
   const TUsmReply late = Get(peer, 2000);
   ASSERT_EQ(TUsmReply::TKind::Report, late.kind);
