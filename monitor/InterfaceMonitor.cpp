@@ -16,17 +16,61 @@ QString ValueLabel(int32_t index) {
   return QStringLiteral("lblInterfaceVal%1").arg(index);
 }
 
+// An octet counter's reading, as wide as the counter.
+std::optional<uint64_t> Octets(const TReadValue& value, int bits) {
+  if (!value.Ok()) return std::nullopt;
+  if (bits == 64) {
+    uint64_t octets = 0;
+    if (TryStrToUInt64(value.Text, octets)) return octets;
+    return std::nullopt;
+  }
+  uint32_t octets = 0;
+  if (TryStrToLW(value.Text, octets)) return octets;
+  return std::nullopt;
+}
+
 }  // namespace
 
-std::vector<TItemRead> TInterfaceMonitor::DiscoveryReads(const std::vector<TWalkRow>& rows) {
+std::vector<std::string> TInterfaceMonitor::DiscoveryColumns(bool batched) {
+  if (!batched) return {Oids::IfIndex};
+  return {Oids::IfIndex, Oids::IfDescr, Oids::IfType, Oids::IfSpeed};
+}
+
+std::vector<std::string> TInterfaceMonitor::ExtensionColumns(bool batched) {
+  if (!batched) return {};
+  return {Oids::IfName, Oids::IfHCInOctets, Oids::IfHCOutOctets, Oids::IfHighSpeed};
+}
+
+std::vector<TItemRead> TInterfaceMonitor::DiscoveryReads(const TWalkTable& table,
+                                                         const TWalkTable& extension) {
   List.Clear();
-  FPending = WalkIndexes(rows);
+  FPending.clear();
+  FUnnamed.clear();
+  TWalkedCells walked = Cells(DiscoveryColumns(table.size() > 1), table);
+  walked.merge(Cells(ExtensionColumns(!extension.empty()), extension));
+  const auto& highCapacity = walked[Oids::IfHCInOctets];
+  const auto& highCapacityOut = walked[Oids::IfHCOutOctets];
   std::vector<TItemRead> reads;
-  for (const int32_t index : FPending) {
-    reads.push_back(
-        {{Oids::Instance(Oids::IfDescr, index), Oids::Instance(Oids::IfSpeed, index),
-          Oids::Instance(Oids::IfType, index), Oids::SysUpTime,
-          Oids::Instance(Oids::IfInOctets, index), Oids::Instance(Oids::IfOutOctets, index)}});
+  for (const int32_t index : WalkIndexes(table.at(0))) {
+    // An interface whose ifXTable row has both 64-bit counters is read through them.
+    const std::string row = std::to_string(index);
+    const bool wide = highCapacity.contains(row) && highCapacityOut.contains(row) &&
+                      highCapacity.at(row).Ok() && highCapacityOut.at(row).Ok();
+    FPending.push_back({index, wide ? 64 : 32});
+    std::vector<std::string> columns = {Oids::IfDescr,
+                                        Oids::IfSpeed,
+                                        Oids::IfType,
+                                        Oids::SysUpTime,
+                                        wide ? Oids::IfHCInOctets : Oids::IfInOctets,
+                                        wide ? Oids::IfHCOutOctets : Oids::IfOutOctets};
+    if (!extension.empty()) {
+      columns.push_back(Oids::IfName);
+      columns.push_back(Oids::IfHighSpeed);
+    }
+    TItemRead read = InstanceRead(columns, index, walked);
+    // The counters are read now, at the same sysUpTime, not taken from the walk.
+    read.Known[4] = read.Known[5] = std::nullopt;
+    reads.push_back(std::move(read));
   }
   return reads;
 }
@@ -34,24 +78,43 @@ std::vector<TItemRead> TInterfaceMonitor::DiscoveryReads(const std::vector<TWalk
 TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
   auto record = std::make_unique<TInterface>();
   TInterface& interface = *record;
-  interface.Index = FPending.at(static_cast<size_t>(item));
+  const TPending& pending = FPending.at(static_cast<size_t>(item));
+  interface.Index = pending.Index;
+  interface.CounterBits = pending.Bits;
   interface.Descr = Text(values.at(0));
   uint32_t speed = 0;
   if (!values.at(1).Ok() || !TryStrToLW(values[1].Text, speed)) speed = 0;
   interface.Speed = speed == 0 ? 1 : speed;
+  // ifSpeed stops at 4,294,967,295; a faster interface tells its speed in Mbit/s.
+  uint32_t megabits = 0;
+  if (speed == UINT32_MAX && values.size() > 7 && values[7].Ok() &&
+      TryStrToLW(values[7].Text, megabits) && megabits > 0) {
+    interface.Speed = uint64_t{megabits} * 1000000;
+  }
   interface.IfType = Text(values.at(2));
-  interface.InOctetsOid = Oids::Instance(Oids::IfInOctets, interface.Index);
-  interface.OutOctetsOid = Oids::Instance(Oids::IfOutOctets, interface.Index);
+  const bool wide = pending.Bits == 64;
+  interface.InOctetsOid =
+      Oids::Instance(wide ? Oids::IfHCInOctets : Oids::IfInOctets, pending.Index);
+  interface.OutOctetsOid =
+      Oids::Instance(wide ? Oids::IfHCOutOctets : Oids::IfOutOctets, pending.Index);
   // The first readings become the baselines of the first rates; a counter or up-time that did
   // not come leaves none, rather than a 0 that would read as a wrap.
   if (values.at(3).Ok()) {
     const uint32_t now = StrToLW(values[3].Text);
     TCounterReading* baselines[] = {&interface.In, &interface.Out};
     for (int s = 0; s < 2; ++s) {
-      uint32_t octets = 0;
-      const TReadValue& counter = values.at(4 + static_cast<size_t>(s));
-      if (counter.Ok() && TryStrToLW(counter.Text, octets)) NextReading(*baselines[s], octets, now);
+      if (const auto octets = Octets(values.at(4 + static_cast<size_t>(s)), pending.Bits)) {
+        NextReading(*baselines[s], *octets, now, pending.Bits);
+      }
     }
+  }
+  if (interface.Descr.isEmpty() && values.size() > 6 && values[6].Ok()) {
+    interface.Descr = Text(values[6]);
+  }
+  if (interface.Descr.isEmpty()) {
+    // SNMPv1 asks for the name afterwards; until then, and without one, it is its number.
+    if (values.size() <= 6) FUnnamed.push_back(List.Count());
+    interface.Descr = QStringLiteral("Interface %1").arg(interface.Index);
   }
   interface.History = NewHistory({InColor, OutColor}, 1);
   const TRowSpec spec{TItemKind::Interface, interface.Index, interface.Descr, 1};
@@ -59,11 +122,26 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
   return spec;
 }
 
+std::vector<TItemRead> TInterfaceMonitor::NameReads() {
+  std::vector<TItemRead> reads;
+  for (const int position : FUnnamed) {
+    reads.push_back({{Oids::Instance(Oids::IfName, List.Record(position).Index)}, {}});
+  }
+  return reads;
+}
+
+std::optional<TRowSpec> TInterfaceMonitor::Name(int read, const TItemValues& values) {
+  TInterface& interface = List.Record(FUnnamed.at(static_cast<size_t>(read)));
+  if (!values.at(0).Ok() || values[0].Text.empty()) return std::nullopt;
+  interface.Descr = Text(values[0]);
+  return TRowSpec{TItemKind::Interface, interface.Index, interface.Descr, 1};
+}
+
 std::vector<TItemRead> TInterfaceMonitor::PollReads() const {
   std::vector<TItemRead> reads;
   for (int i = 0; i < List.Count(); ++i) {
     const TInterface& interface = List.Record(i);
-    reads.push_back({{Oids::SysUpTime, interface.InOctetsOid, interface.OutOctetsOid}});
+    reads.push_back({{Oids::SysUpTime, interface.InOctetsOid, interface.OutOctetsOid}, {}});
   }
   return reads;
 }
@@ -91,16 +169,17 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
   };
   update.Raw.Name = interface.Descr;
   update.Raw.SpeedBits = interface.Speed;
+  update.Raw.CounterBits = interface.CounterBits;
   std::optional<uint64_t>* raws[] = {&update.Raw.InOctets, &update.Raw.OutOctets};
   std::optional<double> percent;
   for (int s = 0; s < 2; ++s) {
     const TDirection& direction = directions[s];
     std::optional<double> rate;
     QString why = missing;
-    uint32_t octets = 0;
-    if (direction.Value.Ok() && TryStrToLW(direction.Value.Text, octets)) *raws[s] = octets;
-    if (now && direction.Value.Ok() && TryStrToLW(direction.Value.Text, octets)) {
-      const TRateStep step = NextReading(direction.Last, octets, *now);
+    const std::optional<uint64_t> octets = Octets(direction.Value, interface.CounterBits);
+    *raws[s] = octets;
+    if (now && octets) {
+      const TRateStep step = NextReading(direction.Last, *octets, *now, interface.CounterBits);
       if (step.Kind == TRateStep::Rate) {
         rate = RateKbits(step.Octets, step.Elapsed);
         percent = std::max(percent.value_or(0.0),

@@ -52,6 +52,16 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   CreateMenus();
   CreateToolBar();
   CreatePages();
+  Connection.Row = [this](const TRowSpec& spec) { CreateRows(spec); };
+  Connection.Renamed = [this](const TRowSpec& spec) {
+    if (auto* caption = BoxOf(spec.Kind)->Named<QLabel>(CaptionName(spec.Kind, spec.Index))) {
+      caption->setText(spec.Caption);
+      caption->setToolTip(spec.Caption);
+      caption->adjustSize();
+    }
+  };
+  Connection.Update = [this](const TRowUpdate& update) { ApplyUpdate(update); };
+  Connection.AutoHeight = [this] { return frmOptions->chkAutoHeight->isChecked(); };
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   statusBar()->addWidget(lblStatus, 1);
@@ -336,6 +346,7 @@ void TForm1::Connect() {
   FHostText = cbxHost->currentText();
   FTarget = QStringLiteral("%1:%2").arg(host).arg(port);
   Reader.Community = cbxCommunity->currentText().toStdString();
+  Reader.Version = frmOptions->ConnectionSettings().Version == TSnmpVersion::V1 ? 0 : 1;
   // While it connects, Disconnect (and any edit of the two boxes) cancels it.
   FConnecting = true;
   acConnect->setEnabled(false);
@@ -352,10 +363,7 @@ void TForm1::Connect() {
 }
 
 void TForm1::Probe() {
-  TSNMPInfo probe(nullptr);
-  probe.SetCommunity(Reader.Community);
-  probe.PduType = SnmpTag::GetRequest;
-  IdSNMP1.Send(probe, [this](const TSnmpResult& result) {
+  Connection.Probe([this](const TSnmpResult& result) {
     Guarded([&] {
       if (result.Outcome == TSnmpResult::Failed) {
         ShowError(result.Error);
@@ -379,52 +387,13 @@ void TForm1::Probe() {
         // Rows are built out of sight: showing each control in a visible window costs a pass
         // over every widget already there.
         for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->hide();
-        const TChartSetup setup = ChartSetup();
-        for (TMonitorSetup* monitor : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
-          monitor->GraphLength = setup.GraphLength;
-        }
-        Reader.StartRun();
-        DiscoverStorage();
+        Connection.Discover(ChartSetup().GraphLength, Discovery([this](std::exception_ptr error) {
+                              if (error) std::rethrow_exception(error);
+                              FinishConnect();
+                            }));
       })();
     });
   });
-}
-
-void TForm1::DiscoverStorage() {
-  Reader.Walk(Oids::StorageIndex, Discovery([this](const std::vector<TWalkRow>& rows) {
-                Reader.Read(
-                    Storage.DiscoveryReads(rows),
-                    [this](size_t item, const TItemValues& values) {
-                      if (auto spec = Storage.Discover(static_cast<int>(item), values)) {
-                        CreateRows(*spec);
-                      }
-                    },
-                    Discovery([this](std::exception_ptr error) {
-                      if (error) std::rethrow_exception(error);
-                      DiscoverProcessors();
-                    }));
-              }));
-}
-
-void TForm1::DiscoverProcessors() {
-  Reader.Walk(Oids::ProcessorIdColumn, Discovery([this](const std::vector<TWalkRow>& rows) {
-                for (const TRowSpec& spec : Processors.Discover(rows)) CreateRows(spec);
-                DiscoverInterfaces();
-              }));
-}
-
-void TForm1::DiscoverInterfaces() {
-  Reader.Walk(Oids::IfIndex, Discovery([this](const std::vector<TWalkRow>& rows) {
-                Reader.Read(
-                    Interfaces.DiscoveryReads(rows),
-                    [this](size_t item, const TItemValues& values) {
-                      CreateRows(Interfaces.Discover(static_cast<int>(item), values));
-                    },
-                    Discovery([this](std::exception_ptr error) {
-                      if (error) std::rethrow_exception(error);
-                      FinishConnect();
-                    }));
-              }));
 }
 
 void TForm1::FinishConnect() {
@@ -435,9 +404,7 @@ void TForm1::FinishConnect() {
     return;
   }
   QueryInterval = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
-  for (TMonitorSetup* monitor : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
-    monitor->Interval = QueryInterval;
-  }
+  Connection.SetInterval(QueryInterval);
   Timer1->setInterval(QueryInterval * 60 * 1000);
   Timer1->start();
   SetCaption(QStringLiteral("Corvane - ") + FHostText);
@@ -466,7 +433,7 @@ void TForm1::FailConnect(const QString& message) {
 }
 
 void TForm1::Disconnect() {
-  Reader.Cancel();
+  Connection.Cancel();
   FConnecting = false;
   FPolling = false;
   if (Logging) LogFile.Close();
@@ -588,39 +555,8 @@ void TForm1::PollKinds(std::initializer_list<TItemKind> kinds) {
   // A tick that comes while a poll (or its error box) is still under way is skipped; so is
   // Refresh while not connected.
   if (FPolling || !Timer1->isActive()) return;
-  Guarded([this, kinds] { Poll(kinds); });
-}
-
-void TForm1::Poll(std::initializer_list<TItemKind> kinds) {
-  const auto wanted = [&kinds](TItemKind kind) {
-    return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
-  };
   FPolling = true;
-  Reader.StartRun();
-  // One read for the whole poll, in the order processors, interfaces, storage.
-  std::vector<TItemRead> reads;
-  if (wanted(TItemKind::Processor)) reads = Processors.PollReads();
-  const size_t interfacesFrom = reads.size();
-  if (wanted(TItemKind::Interface)) {
-    for (TItemRead& read : Interfaces.PollReads()) reads.push_back(std::move(read));
-  }
-  const size_t storageFrom = reads.size();
-  if (wanted(TItemKind::Storage)) {
-    for (TItemRead& read : Storage.PollReads()) reads.push_back(std::move(read));
-  }
-  Reader.Read(
-      std::move(reads),
-      [this, interfacesFrom, storageFrom](size_t item, const TItemValues& values) {
-        if (item < interfacesFrom) {
-          ApplyUpdate(Processors.Poll(static_cast<int>(item), values));
-        } else if (item < storageFrom) {
-          ApplyUpdate(Interfaces.Poll(static_cast<int>(item - interfacesFrom), values,
-                                      frmOptions->chkAutoHeight->isChecked()));
-        } else {
-          ApplyUpdate(Storage.Poll(static_cast<int>(item - storageFrom), values));
-        }
-      },
-      [this](std::exception_ptr error) { EndPoll(error); });
+  Connection.Poll(kinds, [this](std::exception_ptr error) { EndPoll(error); });
 }
 
 void TForm1::EndPoll(std::exception_ptr error) {

@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "ActivityLog.h"
+#include "Connection.h"
 #include "GraphPanel.h"
 #include "Items.h"
-#include "Monitors.h"
 #include "SettingsFile.h"
 #include "SnmpClient.h"
 #include "SnmpReader.h"
@@ -64,13 +64,11 @@ class TForm1 : public QMainWindow {
   QAction* acSaveSettings = nullptr;
 
   TSnmpClient IdSNMP1;
-  TSnmpReader Reader{IdSNMP1};
-  TProcessorMonitor Processors;
-  TInterfaceMonitor Interfaces;
-  TStorageMonitor Storage;
-  TItemList<TProcessor>& ProcessorList = Processors.List;
-  TItemList<TInterface>& InterfaceList = Interfaces.List;
-  TItemList<TStorage>& StorageList = Storage.List;
+  TConnection Connection{IdSNMP1};
+  TSnmpReader& Reader = Connection.Reader;
+  TItemList<TProcessor>& ProcessorList = Connection.Processors.List;
+  TItemList<TInterface>& InterfaceList = Connection.Interfaces.List;
+  TItemList<TStorage>& StorageList = Connection.Storage.List;
   int32_t QueryInterval = 1;
   bool Logging = false;
   TActivityLog LogFile;
@@ -108,9 +106,6 @@ class TForm1 : public QMainWindow {
   void FormShow();
   void Connect();
   void Probe();
-  void DiscoverStorage();
-  void DiscoverProcessors();
-  void DiscoverInterfaces();
   void FinishConnect();
   // Ends a Connect that did not come through, leaving text in the status bar.
   void AbandonConnect(const QString& status);
@@ -118,7 +113,6 @@ class TForm1 : public QMainWindow {
   void Disconnect();
   void Timer1Timer();
   void PollKinds(std::initializer_list<TItemKind> kinds);
-  void Poll(std::initializer_list<TItemKind> kinds);
   void EndPoll(std::exception_ptr error);
   void RunOptions();
   // The community box is disabled while the options choose SNMP version 3.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -34,9 +35,11 @@ struct TReadValue {
 
 using TItemValues = std::vector<TReadValue>;
 
-// The objects one item needs read, in the order they are asked for.
+// The objects one item needs read, in the order they are asked for. A value already known (from
+// a walk) is not asked for again.
 struct TItemRead {
   std::vector<std::string> Oids;
+  std::vector<std::optional<TReadValue>> Known;  // empty, or one entry per object
 };
 
 // One row of a walked column: the object's name, its last arc, and its value.
@@ -45,6 +48,12 @@ struct TWalkRow {
   std::string Index;
   TReadValue Value;
 };
+
+// Columns walked together: the rows of each, in the order the columns were given.
+using TWalkTable = std::vector<std::vector<TWalkRow>>;
+
+// The rows of a walked column by their index.
+std::unordered_map<std::string, TReadValue> ByIndex(const std::vector<TWalkRow>& column);
 
 // A row to create on a tab.
 struct TRowSpec {

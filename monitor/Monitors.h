@@ -32,18 +32,36 @@ class TInterfaceMonitor {
   TMonitorSetup Setup;
   TItemList<TInterface> List;
 
-  // What to read of each walked interface; a non-numeric index raises EConvertError.
-  std::vector<TItemRead> DiscoveryReads(const std::vector<TWalkRow>& rows);
-  // Adds the interface of one of those reads and gives its row. A sysUpTime that is no number
+  // The ifTable columns walked at discovery: the index, and with batched reads (SNMPv2c) the
+  // descriptions, types and speeds as well.
+  static std::vector<std::string> DiscoveryColumns(bool batched);
+  // The ifXTable columns walked beside them with batched reads: names, 64-bit counters and
+  // speeds in Mbit/s. None in SNMPv1.
+  static std::vector<std::string> ExtensionColumns(bool batched);
+  // What to read of each interface of the walked index column; what the walks gave is known.
+  // Interfaces with 64-bit counters are read through them. A non-numeric index raises
+  // EConvertError.
+  std::vector<TItemRead> DiscoveryReads(const TWalkTable& table, const TWalkTable& extension = {});
+  // Adds the interface of one of those reads and gives its row; an interface without a
+  // description is called by its ifName, else "Interface N". A sysUpTime that is no number
   // raises EConvertError.
   TRowSpec Discover(int item, const TItemValues& values);
+  // ifName of the interfaces that have no description, where the walks did not give it.
+  std::vector<TItemRead> NameReads();
+  // The row of a named interface with its new caption, or nothing.
+  std::optional<TRowSpec> Name(int read, const TItemValues& values);
   // sysUpTime and both octet counters of each interface.
   std::vector<TItemRead> PollReads() const;
   // Rates since the last good readings; a sysUpTime that is no number raises EConvertError.
   TRowUpdate Poll(int item, const TItemValues& values, bool autoHeight);
 
  private:
-  std::vector<int32_t> FPending;
+  struct TPending {
+    int32_t Index;
+    int Bits;
+  };
+  std::vector<TPending> FPending;
+  std::vector<int> FUnnamed;  // list positions waiting for their ifName
 };
 
 class TStorageMonitor {
@@ -51,8 +69,12 @@ class TStorageMonitor {
   TMonitorSetup Setup;
   TItemList<TStorage> List;
 
-  // What to read of each walked area; a non-numeric index raises EConvertError.
-  std::vector<TItemRead> DiscoveryReads(const std::vector<TWalkRow>& rows);
+  // The hrStorageTable columns walked at discovery: the index, and with batched reads the
+  // description, size, unit and type as well.
+  static std::vector<std::string> DiscoveryColumns(bool batched);
+  // What to read of each area of the walked index column; what the walk gave is known. A
+  // non-numeric index raises EConvertError.
+  std::vector<TItemRead> DiscoveryReads(const TWalkTable& table);
   // Adds the area of one of those reads when it is of a kind shown, and gives its row. Values
   // that are no numbers raise EConvertError; an area whose size, unit or type did not come is
   // left out.
@@ -67,6 +89,15 @@ class TStorageMonitor {
 
 // The indexes of walked rows as numbers; raises EConvertError on one that is not.
 std::vector<int32_t> WalkIndexes(const std::vector<TWalkRow>& rows);
+
+// The cells of walked columns: column name, then row index.
+using TWalkedCells = std::unordered_map<std::string, std::unordered_map<std::string, TReadValue>>;
+TWalkedCells Cells(const std::vector<std::string>& columns, const TWalkTable& table);
+
+// The read of one item: the columns' instances for the index. Where a column was walked its
+// cell is known (a missing cell known to have no value); the other columns are asked for.
+TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
+                       const TWalkedCells& walked);
 
 // An empty chart history with one series per colour and the given value-axis maximum.
 TItemHistory NewHistory(std::initializer_list<QColor> colors, double axisMaximum);

@@ -16,6 +16,11 @@ inline constexpr const char* IfType = "1.3.6.1.2.1.2.2.1.3";
 inline constexpr const char* IfSpeed = "1.3.6.1.2.1.2.2.1.5";
 inline constexpr const char* IfInOctets = "1.3.6.1.2.1.2.2.1.10";
 inline constexpr const char* IfOutOctets = "1.3.6.1.2.1.2.2.1.16";
+// ifXTable
+inline constexpr const char* IfName = "1.3.6.1.2.1.31.1.1.1.1";
+inline constexpr const char* IfHCInOctets = "1.3.6.1.2.1.31.1.1.1.6";
+inline constexpr const char* IfHCOutOctets = "1.3.6.1.2.1.31.1.1.1.10";
+inline constexpr const char* IfHighSpeed = "1.3.6.1.2.1.31.1.1.1.15";
 
 inline constexpr const char* StorageIndex = "1.3.6.1.2.1.25.2.3.1.1";
 inline constexpr const char* StorageType = "1.3.6.1.2.1.25.2.3.1.2";

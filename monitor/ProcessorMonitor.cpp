@@ -13,6 +13,32 @@ std::vector<int32_t> WalkIndexes(const std::vector<TWalkRow>& rows) {
   return indexes;
 }
 
+TWalkedCells Cells(const std::vector<std::string>& columns, const TWalkTable& table) {
+  TWalkedCells cells;
+  for (size_t c = 0; c < columns.size() && c < table.size(); ++c) {
+    cells[columns[c]] = ByIndex(table[c]);
+  }
+  return cells;
+}
+
+TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
+                       const TWalkedCells& walked) {
+  TItemRead read;
+  const std::string row = std::to_string(index);
+  for (const std::string& column : columns) {
+    read.Oids.push_back(column == Oids::SysUpTime ? column : column + "." + row);
+    const auto found = walked.find(column);
+    if (found == walked.end()) {
+      read.Known.emplace_back();
+      continue;
+    }
+    const auto cell = found->second.find(row);
+    read.Known.emplace_back(cell != found->second.end() ? cell->second
+                                                        : TReadValue{TValueState::NoValue, {}, 0});
+  }
+  return read;
+}
+
 TItemHistory NewHistory(std::initializer_list<QColor> colors, double axisMaximum) {
   TItemHistory history;
   for (const QColor& color : colors)
@@ -44,7 +70,7 @@ std::vector<TRowSpec> TProcessorMonitor::Discover(const std::vector<TWalkRow>& r
 
 std::vector<TItemRead> TProcessorMonitor::PollReads() const {
   std::vector<TItemRead> reads;
-  for (int i = 0; i < List.Count(); ++i) reads.push_back({{List.Record(i).LoadOid}});
+  for (int i = 0; i < List.Count(); ++i) reads.push_back({{List.Record(i).LoadOid}, {}});
   return reads;
 }
 

@@ -1,9 +1,15 @@
 #include "SnmpClient.h"
 
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QHostInfo>
-#include <QNetworkDatagram>
 #include <cerrno>
+#include <cstring>
 
 #include "IdSNMP.h"
 
@@ -11,6 +17,7 @@ namespace {
 
 constexpr int32_t kHostNotFound = 11001;
 constexpr int32_t kMessageTooLong = 10040;
+constexpr size_t kLargestDatagram = 65536;
 
 int64_t MonotonicMilliseconds() {
   static QElapsedTimer started = [] {
@@ -25,13 +32,71 @@ QString ErrorText(int32_t code) {
   return QString::fromStdString(SocketErrorMessage(code));
 }
 
+QString LastErrorText() {
+  return ErrorText(TIdStack::TranslateErrno(errno));
+}
+
+// The socket address of an IPv4 or IPv6 address and a port.
+socklen_t SocketAddress(const QHostAddress& address, quint16 port, sockaddr_storage& storage) {
+  std::memset(&storage, 0, sizeof storage);
+  if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(port);
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::memcpy(&v6->sin6_addr, bytes.c, sizeof bytes.c);
+    const QString scope = address.scopeId();
+    if (!scope.isEmpty()) {
+      bool numeric = false;
+      const uint index = scope.toUInt(&numeric);
+      v6->sin6_scope_id = numeric ? index : if_nametoindex(scope.toLocal8Bit().constData());
+    }
+    return sizeof(sockaddr_in6);
+  }
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
+  v4->sin_family = AF_INET;
+  v4->sin_port = htons(port);
+  v4->sin_addr.s_addr = htonl(address.toIPv4Address());
+  return sizeof(sockaddr_in);
+}
+
 }  // namespace
 
 TSnmpClient::TSnmpClient(QObject* parent) : QObject(parent), Now(MonotonicMilliseconds) {
   FDeadline.setSingleShot(true);
   FDeadline.setTimerType(Qt::PreciseTimer);
   connect(&FDeadline, &QTimer::timeout, this, &TSnmpClient::CheckDeadlines);
-  connect(&FSocket, &QUdpSocket::readyRead, this, &TSnmpClient::ReadPending);
+}
+
+TSnmpClient::~TSnmpClient() {
+  CloseSocket();
+}
+
+void TSnmpClient::CloseSocket() {
+  FNotifier.reset();
+  if (FSocket >= 0) ::close(FSocket);
+  FSocket = -1;
+  FFamily = 0;
+}
+
+QString TSnmpClient::OpenSocket(const QHostAddress& address) {
+  const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
+  // One socket, and so one local port, for every request to hosts of the same family.
+  if (FSocket >= 0 && FFamily == family) return {};
+  CloseSocket();
+  const int handle = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (handle < 0) return LastErrorText();
+  const int broadcast = 0;
+  if (setsockopt(handle, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast) != 0) {
+    const QString error = LastErrorText();
+    ::close(handle);
+    return error;
+  }
+  FSocket = handle;
+  FFamily = family;
+  FNotifier = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
+  connect(FNotifier.get(), &QSocketNotifier::activated, this, &TSnmpClient::ReadPending);
+  return {};
 }
 
 void TSnmpClient::Open(const QString& host, quint16 port,
@@ -39,30 +104,33 @@ void TSnmpClient::Open(const QString& host, quint16 port,
   Cancel();
   FPort = port;
   const uint64_t generation = FGeneration;
-  const auto opened = [this, generation, done](const QHostAddress& address, const QString& error) {
+  const auto opened = [this, generation, done](const QHostAddress& address, QString error) {
     if (generation != FGeneration) return;
     FAddress = address;
-    if (error.isEmpty() && FSocket.state() != QAbstractSocket::BoundState &&
-        !FSocket.bind(QHostAddress::AnyIPv4, 0)) {
-      done(ErrorText(TIdStack::TranslateErrno(errno)));
-      return;
-    }
+    if (error.isEmpty()) error = OpenSocket(address);
     done(error);
   };
 
-  const std::string text = host.toStdString();
-  if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
-      TIdStack::IsIPv4Address(text)) {
-    const QHostAddress address(QString::fromStdString(TIdStack::ResolveHost(text)));
+  QHostAddress literal;
+  if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
+    literal = QHostAddress(QHostAddress::LocalHost);
+  } else if (TIdStack::IsIPv4Address(host.toStdString()) ||
+             (host.contains(QLatin1Char(':')) && literal.setAddress(host))) {
+    literal = QHostAddress(host);
+  }
+  if (!literal.isNull()) {
     // Even a literal answers from the event loop, like a lookup.
-    QTimer::singleShot(0, this, [opened, address] { opened(address, QString()); });
+    QTimer::singleShot(0, this, [opened, literal] { opened(literal, QString()); });
     return;
   }
   QHostInfo::lookupHost(host, this, [opened](const QHostInfo& info) {
-    for (const QHostAddress& address : info.addresses()) {
-      if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        opened(address, QString());
-        return;
+    const QList<QHostAddress> addresses = info.addresses();
+    for (const auto protocol : {QAbstractSocket::IPv4Protocol, QAbstractSocket::IPv6Protocol}) {
+      for (const QHostAddress& address : addresses) {
+        if (address.protocol() == protocol) {
+          opened(address, QString());
+          return;
+        }
       }
     }
     opened(QHostAddress(), ErrorText(kHostNotFound));
@@ -87,16 +155,17 @@ void TSnmpClient::SendNext() {
   FInFlight = std::move(FQueue.front());
   FQueue.pop_front();
   TSNMPInfo& request = FInFlight->Request;
-  const std::string datagram = Session.Start(request, Time(), TSnmpTime(FTimeoutMs));
+  const std::string& datagram = Session.Start(request, Time(), TSnmpTime(FTimeoutMs));
   ++FSent;
-  const qint64 written =
-      FSocket.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()), FAddress, FPort);
-  if (written != static_cast<qint64>(datagram.size())) {
-    const int32_t code = TIdStack::TranslateErrno(errno);
-    Session.Cancel();
+  sockaddr_storage target{};
+  const socklen_t size = SocketAddress(FAddress, FPort, target);
+  const ssize_t sent = ::sendto(FSocket, datagram.data(), datagram.size(), 0,
+                                reinterpret_cast<const sockaddr*>(&target), size);
+  if (sent != static_cast<ssize_t>(datagram.size())) {
     TSnmpResult result;
     result.Outcome = TSnmpResult::Failed;
-    result.Error = ErrorText(code);
+    result.Error = sent < 0 ? LastErrorText() : QStringLiteral("Not all bytes sent.");
+    Session.Cancel();
     // Reported from the event loop, as every other outcome.
     const uint64_t generation = FGeneration;
     QTimer::singleShot(0, this, [this, generation, result] {
@@ -109,11 +178,13 @@ void TSnmpClient::SendNext() {
 
 void TSnmpClient::ArmDeadline() {
   const std::optional<TSnmpTime> deadline = Session.NextDeadline();
-  if (!deadline) {
-    FDeadline.stop();
-    return;
-  }
-  FDeadline.start(static_cast<int>(std::max<int64_t>((*deadline - Time()).count(), 0)));
+  if (!deadline) return;
+  // A timer already set for an earlier moment stays: when it fires it sets itself again for
+  // the request then in flight. Restarting it for every request would cost more than the
+  // request itself.
+  const int wait = static_cast<int>(std::max<int64_t>((*deadline - Time()).count(), 0));
+  if (FDeadline.isActive() && FDeadline.remainingTime() <= wait) return;
+  FDeadline.start(wait);
 }
 
 void TSnmpClient::Finish(TSnmpResult result) {
@@ -136,9 +207,16 @@ void TSnmpClient::CheckDeadlines() {
 }
 
 void TSnmpClient::ReadPending() {
-  while (FSocket.hasPendingDatagrams()) {
-    const qint64 size = FSocket.pendingDatagramSize();
-    const QNetworkDatagram datagram = FSocket.receiveDatagram();
+  // The buffer keeps its size from datagram to datagram; what arrived is copied out of it.
+  if (FBuffer.size() < kLargestDatagram) FBuffer.resize(kLargestDatagram);
+  while (FSocket >= 0) {
+    // MSG_TRUNC gives a datagram's whole length even where the buffer cuts it.
+    const ssize_t size = ::recv(FSocket, FBuffer.data(), FBuffer.size(), MSG_TRUNC);
+    // Nothing more to read; an ICMP error reported on the socket ends nothing either.
+    if (size < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
     if (!FInFlight) continue;
     TSnmpResult result;
     if (size > BufferSize) {
@@ -149,11 +227,8 @@ void TSnmpClient::ReadPending() {
       Finish(std::move(result));
       continue;
     }
-    const QByteArray data = datagram.data();
-    if (!Session.OnDatagram(std::string(data.constData(), static_cast<size_t>(data.size())),
-                            result.Reply)) {
-      continue;
-    }
+    FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
+    if (!Session.OnDatagram(FDatagram, result.Reply)) continue;
     result.Outcome = TSnmpResult::Answered;
     Finish(std::move(result));
   }

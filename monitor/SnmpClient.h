@@ -2,12 +2,13 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
-#include <QUdpSocket>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "SnmpSession.h"
@@ -22,15 +23,16 @@ struct TSnmpResult {
   bool Ok() const { return Outcome == Answered && Reply.ErrStatus == 0; }
 };
 
-// The SNMP client of the window: one UDP socket driven by the event loop, the host resolved
-// once per Open, one request in flight at a time (so requests go out in the order they were
-// queued), deadlines from a timer. Nothing here ever waits.
+// The SNMP client of the window: one non-blocking UDP socket watched by the event loop, the
+// host resolved once per Open, one request in flight at a time (so requests go out in the
+// order they were queued), deadlines from a timer. Nothing here ever waits.
 class TSnmpClient : public QObject {
   Q_OBJECT
  public:
   using TDone = std::function<void(const TSnmpResult&)>;
 
   explicit TSnmpClient(QObject* parent = nullptr);
+  ~TSnmpClient() override;
 
   // Milliseconds on a monotonic clock; tests replace it and call CheckDeadlines themselves.
   std::function<int64_t()> Now;
@@ -40,8 +42,9 @@ class TSnmpClient : public QObject {
   // Replies longer than this fail as "Message too long.".
   int BufferSize = 8192;
 
-  // Forgets everything earlier, then resolves host without waiting ("localhost" and dotted
-  // quads need no lookup). done gets an empty text, or the error message of a failed lookup.
+  // Forgets everything earlier, then resolves host without waiting ("localhost" and address
+  // literals need no lookup; of a name's addresses the first IPv4 one is taken, else the first
+  // IPv6 one). done gets an empty text, or the error message of a failed lookup or socket.
   void Open(const QString& host, quint16 port, std::function<void(const QString& error)> done);
   // Queues one request for the opened host. done runs later from the event loop, once.
   void Send(const TSNMPInfo& request, TDone done);
@@ -54,6 +57,8 @@ class TSnmpClient : public QObject {
   bool Idle() const { return !FInFlight && FQueue.empty(); }
   // Datagrams sent since the client was made.
   int Sent() const { return FSent; }
+  // The address the requests go to.
+  const QHostAddress& Address() const { return FAddress; }
   // The session, for tests that fix its request-ids.
   TSnmpSession Session;
 
@@ -63,12 +68,17 @@ class TSnmpClient : public QObject {
     TDone Done;
   };
   void ReadPending();
+  // A socket for the address's family; an empty text, or the socket error's message.
+  QString OpenSocket(const QHostAddress& address);
+  void CloseSocket();
   void SendNext();
   void Finish(TSnmpResult result);
   void ArmDeadline();
   TSnmpTime Time() const { return TSnmpTime(Now()); }
 
-  QUdpSocket FSocket;
+  int FSocket = -1;
+  int FFamily = 0;
+  std::unique_ptr<QSocketNotifier> FNotifier;
   QTimer FDeadline;
   QHostAddress FAddress;
   quint16 FPort = 161;
@@ -77,4 +87,6 @@ class TSnmpClient : public QObject {
   std::optional<TQueued> FInFlight;
   uint64_t FGeneration = 0;
   int FSent = 0;
+  std::string FBuffer;
+  std::string FDatagram;
 };

@@ -89,6 +89,13 @@ uint32_t StrToLW(const std::string& text) {
   return value;
 }
 
+bool TryStrToUInt64(const std::string& text, uint64_t& out) {
+  out = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, out);
+  return error == std::errc() && stop == end && !text.empty();
+}
+
 bool TryStrToInt(const std::string& text, int32_t& out) {
   int64_t value = 0;
   bool hex = false;

@@ -1,8 +1,29 @@
 #include "SnmpReader.h"
 
 #include <QTimer>
+#include <algorithm>
 
+#include "Oids.h"
 #include "SnmpQueries.h"
+
+namespace {
+
+constexpr int32_t kGetBulkRequest = 0xA5;
+constexpr int32_t kTooBig = 1;
+constexpr int32_t kNoSuchObject = 0x80;
+constexpr int32_t kEndOfMibView = 0x82;
+// What one binding of a reply is taken to need, for sizing requests to the receive buffer: the
+// name of a table cell, a counter or a short text, and the headers around them.
+constexpr int kBindingBudget = 48;
+constexpr int kMessageOverhead = 200;
+constexpr int kMostRepetitions = 100;
+
+bool TooBig(const TSnmpResult& result) {
+  return (result.Outcome == TSnmpResult::Answered && result.Reply.ErrStatus == kTooBig) ||
+         (result.Outcome == TSnmpResult::Failed && result.Error.contains("Message too long"));
+}
+
+}  // namespace
 
 struct TSnmpReader::TReadJob {
   std::vector<TItemRead> Items;
@@ -19,17 +40,36 @@ struct TSnmpReader::TWalkJob {
   std::function<void(std::vector<TWalkRow>)> Done;
 };
 
-TReadValue FirstValue(const TSnmpResult& result) {
+struct TSnmpReader::TBulkJob {
+  std::vector<std::string> Columns;
+  std::vector<std::string> Cursors;  // the last name of each column; empty once it ended
+  TWalkTable Rows;
+  int Repetitions = 1;
+  std::function<void(TWalkTable)> Done;
+};
+
+std::unordered_map<std::string, TReadValue> ByIndex(const std::vector<TWalkRow>& column) {
+  std::unordered_map<std::string, TReadValue> cells;
+  for (const TWalkRow& row : column) cells.emplace(row.Index, row.Value);
+  return cells;
+}
+
+TReadValue BindingValue(const TSNMPInfo& reply, size_t index) {
   TReadValue value;
-  if (result.Outcome != TSnmpResult::Answered) return value;
-  if (!result.Ok() || result.Reply.ValueCount() == 0) {
-    value.State = TValueState::NoValue;
-    return value;
-  }
+  value.State = TValueState::NoValue;
+  if (index >= reply.ValueCount()) return value;
+  const int32_t type = reply.ValueTypeAt(index);
+  if (type >= kNoSuchObject && type <= kEndOfMibView) return value;
   value.State = TValueState::Value;
-  value.Text = result.Reply.ValueAt(0);
-  value.Type = result.Reply.ValueTypeAt(0);
+  value.Text = reply.ValueAt(index);
+  value.Type = type;
   return value;
+}
+
+TReadValue FirstValue(const TSnmpResult& result) {
+  if (result.Outcome != TSnmpResult::Answered) return {};
+  if (!result.Ok()) return {TValueState::NoValue, {}, 0};
+  return BindingValue(result.Reply, 0);
 }
 
 void TSnmpReader::Later(std::function<void()> f) {
@@ -51,17 +91,24 @@ void TSnmpReader::Count(const TSnmpResult& result) {
     FRun.TimeOutsInARow = 0;
     return;
   }
-  if (result.Outcome == TSnmpResult::Failed) FRun.Error = result.Error;
+  if (result.Outcome == TSnmpResult::Failed) {
+    FRun.Error = result.Error;
+    // A reply too big for the buffer is an answer all the same.
+    if (TooBig(result)) return;
+  }
   ++FRun.TimeOuts;
   if (++FRun.TimeOutsInARow >= 2) FRun.Abandoned = true;
 }
 
-void TSnmpReader::Get(const std::string& oid, int32_t pduType,
-                      std::function<void(const TSnmpResult&)> done) {
+TSNMPInfo TSnmpReader::Request(int32_t pduType) const {
   TSNMPInfo request(nullptr);
   request.SetCommunity(Community);
+  request.Version = Version;
   request.PduType = pduType;
-  request.AddVarBind(oid, "", SnmpTag::OctetString);
+  return request;
+}
+
+void TSnmpReader::Send(const TSNMPInfo& request, std::function<void(const TSnmpResult&)> done) {
   const uint64_t generation = FGeneration;
   FClient.Send(request, [this, generation, done = std::move(done)](const TSnmpResult& result) {
     if (generation != FGeneration) return;
@@ -70,7 +117,19 @@ void TSnmpReader::Get(const std::string& oid, int32_t pduType,
   });
 }
 
+void TSnmpReader::Get(const std::string& oid, int32_t pduType,
+                      std::function<void(const TSnmpResult&)> done) {
+  TSNMPInfo request = Request(pduType);
+  request.AddVarBind(oid, "", SnmpTag::OctetString);
+  Send(request, std::move(done));
+}
+
 void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector<TWalkRow>)> done) {
+  if (Batched()) {
+    WalkColumns({column},
+                [done = std::move(done)](TWalkTable table) { done(std::move(table.front())); });
+    return;
+  }
   auto job = std::make_shared<TWalkJob>();
   job->Column = column;
   job->Asked = column;
@@ -99,6 +158,91 @@ void TSnmpReader::Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& 
   Get(name, SnmpTag::GetNextRequest, [this, job](const TSnmpResult& next) { Step(job, next); });
 }
 
+void TSnmpReader::WalkColumns(std::vector<std::string> columns,
+                              std::function<void(TWalkTable)> done) {
+  if (!Batched()) {
+    // One column after the other, each with GetNext.
+    auto table = std::make_shared<TWalkTable>();
+    auto next = std::make_shared<std::function<void()>>();
+    *next = [this, columns, table, next, done = std::move(done)] {
+      if (table->size() == columns.size()) {
+        done(std::move(*table));
+        *next = nullptr;
+        return;
+      }
+      Walk(columns[table->size()], [table, next](std::vector<TWalkRow> rows) {
+        table->push_back(std::move(rows));
+        (*next)();
+      });
+    };
+    (*next)();
+    return;
+  }
+  auto job = std::make_shared<TBulkJob>();
+  job->Columns = columns;
+  job->Cursors = columns;
+  job->Rows.resize(columns.size());
+  const int perRow = static_cast<int>(columns.size()) * kBindingBudget;
+  job->Repetitions = std::clamp((BufferSize - kMessageOverhead) / perRow, 1, kMostRepetitions);
+  job->Done = std::move(done);
+  if (FRun.Abandoned) {
+    Later([job] { job->Done(std::move(job->Rows)); });
+    return;
+  }
+  BulkStep(job);
+}
+
+void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
+  std::vector<size_t> asked;
+  TSNMPInfo request = Request(kGetBulkRequest);
+  request.ErrStatus = 0;  // non-repeaters
+  request.ErrIndex = job->Repetitions;
+  for (size_t c = 0; c < job->Columns.size(); ++c) {
+    if (job->Cursors[c].empty()) continue;
+    asked.push_back(c);
+    request.AddVarBind(job->Cursors[c], "", SnmpTag::Null);
+  }
+  if (asked.empty() || FRun.Abandoned) {
+    job->Done(std::move(job->Rows));
+    return;
+  }
+  Send(request, [this, job, asked](const TSnmpResult& result) {
+    if (TooBig(result) && job->Repetitions > 1) {
+      job->Repetitions /= 2;
+      BulkStep(job);
+      return;
+    }
+    if (!result.Ok()) {
+      // A walk ends at a request that fails, as a GetNext walk does.
+      job->Done(std::move(job->Rows));
+      return;
+    }
+    const TSNMPInfo& reply = result.Reply;
+    for (size_t b = 0; b < reply.Count(); ++b) {
+      const size_t c = asked[b % asked.size()];
+      std::string& cursor = job->Cursors[c];
+      if (cursor.empty()) continue;
+      const std::string& name = reply.OidAt(b);
+      const std::string& column = job->Columns[c];
+      const bool inside = name.size() > column.size() + 1 && name[column.size()] == '.' &&
+                          name.compare(0, column.size(), column) == 0;
+      if (b < reply.ValueCount() && reply.ValueTypeAt(b) == kEndOfMibView) {
+        cursor.clear();
+      } else if (!inside || CompareOids(name, cursor) <= 0) {
+        cursor.clear();
+      } else {
+        job->Rows[c].push_back({name, name.substr(name.rfind('.') + 1), BindingValue(reply, b)});
+        cursor = name;
+      }
+    }
+    // A reply without a binding for some column would otherwise ask the same again forever.
+    if (reply.Count() < asked.size()) {
+      for (const size_t c : asked) job->Cursors[c].clear();
+    }
+    BulkStep(job);
+  });
+}
+
 void TSnmpReader::Read(std::vector<TItemRead> items,
                        std::function<void(size_t, const TItemValues&)> each,
                        std::function<void(std::exception_ptr)> done) {
@@ -106,8 +250,22 @@ void TSnmpReader::Read(std::vector<TItemRead> items,
   job->Items = std::move(items);
   job->Each = std::move(each);
   job->Done = std::move(done);
-  Later([this, job] { Next(job); });
+  if (Batched()) {
+    if (FBatchLimit == 0) FBatchLimit = (BufferSize - kMessageOverhead) / kBindingBudget;
+    Later([this, job] { NextBatch(job); });
+  } else {
+    Later([this, job] { Next(job); });
+  }
 }
+
+namespace {
+
+// Whether position i of an item still has to be asked for.
+bool Unknown(const TItemRead& item, size_t i) {
+  return i >= item.Known.size() || !item.Known[i];
+}
+
+}  // namespace
 
 void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
   // Items that need no request (a run given up) are handed on a batch at a time, so that the
@@ -120,12 +278,16 @@ void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
       return;
     }
     const TItemRead& item = job->Items[job->Item];
-    if (job->Values.size() < item.Oids.size() && !FRun.Abandoned) {
-      Get(item.Oids[job->Values.size()], SnmpTag::GetRequest,
-          [this, job](const TSnmpResult& result) {
-            job->Values.push_back(FirstValue(result));
-            Next(job);
-          });
+    const size_t at = job->Values.size();
+    if (at < item.Oids.size() && !Unknown(item, at)) {
+      job->Values.push_back(*item.Known[at]);
+      continue;
+    }
+    if (at < item.Oids.size() && !FRun.Abandoned) {
+      Get(item.Oids[at], SnmpTag::GetRequest, [this, job](const TSnmpResult& result) {
+        job->Values.push_back(FirstValue(result));
+        Next(job);
+      });
       return;
     }
     // After two time-outs in a row the rest goes unanswered without being asked.
@@ -141,4 +303,94 @@ void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
     ++handed;
   }
   job->Done(nullptr);
+}
+
+void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
+  // The items from job->Item on that fit one request; one sysUpTime serves all of them.
+  const size_t first = job->Item;
+  size_t end = first;
+  int bindings = 0;
+  bool upTime = false;
+  while (end < job->Items.size()) {
+    const TItemRead& item = job->Items[end];
+    int more = 0;
+    bool needsUpTime = false;
+    for (size_t i = 0; i < item.Oids.size(); ++i) {
+      if (!Unknown(item, i)) continue;
+      if (item.Oids[i] == Oids::SysUpTime) {
+        needsUpTime = true;
+      } else {
+        ++more;
+      }
+    }
+    const int added = more + (needsUpTime && !upTime ? 1 : 0);
+    if (end > first && bindings + added > FBatchLimit) break;
+    bindings += added;
+    upTime = upTime || needsUpTime;
+    ++end;
+  }
+
+  const auto hand = [this, job](size_t to, const std::vector<TItemValues>& values) {
+    for (size_t i = 0; job->Item < to; ++i, ++job->Item) {
+      try {
+        job->Each(job->Item, values[i]);
+      } catch (...) {
+        job->Done(std::current_exception());
+        return false;
+      }
+    }
+    return true;
+  };
+  const auto fill = [job, first, end](const std::function<TReadValue(const std::string&)>& asked) {
+    std::vector<TItemValues> values;
+    for (size_t n = first; n < end; ++n) {
+      const TItemRead& item = job->Items[n];
+      TItemValues& these = values.emplace_back();
+      for (size_t i = 0; i < item.Oids.size(); ++i) {
+        these.push_back(Unknown(item, i) ? asked(item.Oids[i]) : *item.Known[i]);
+      }
+    }
+    return values;
+  };
+
+  if (first == end) {
+    job->Done(nullptr);
+    return;
+  }
+  if (bindings == 0 || FRun.Abandoned) {
+    // Nothing to ask, or a run given up: the values are what is known, the rest unanswered.
+    if (!hand(end, fill([](const std::string&) { return TReadValue{}; }))) return;
+    Later([this, job] { NextBatch(job); });
+    return;
+  }
+
+  TSNMPInfo request = Request(SnmpTag::GetRequest);
+  if (upTime) request.AddVarBind(Oids::SysUpTime, "", SnmpTag::Null);
+  for (size_t n = first; n < end; ++n) {
+    const TItemRead& item = job->Items[n];
+    for (size_t i = 0; i < item.Oids.size(); ++i) {
+      if (Unknown(item, i) && item.Oids[i] != Oids::SysUpTime) {
+        request.AddVarBind(item.Oids[i], "", SnmpTag::Null);
+      }
+    }
+  }
+  Send(request, [this, job, first, end, upTime, hand, fill](const TSnmpResult& result) {
+    if (TooBig(result) && end - first > 1) {
+      // Half as many bindings, and the same items again.
+      FBatchLimit = std::max(1, FBatchLimit / 2);
+      NextBatch(job);
+      return;
+    }
+    const bool answered = result.Ok();
+    const TSNMPInfo& reply = result.Reply;
+    size_t binding = upTime ? 1 : 0;
+    const auto asked = [&](const std::string& oid) -> TReadValue {
+      if (result.Outcome != TSnmpResult::Answered) return {};
+      if (!answered) return {TValueState::NoValue, {}, 0};
+      if (oid == Oids::SysUpTime) return BindingValue(reply, 0);
+      return BindingValue(reply, binding++);
+    };
+    if (!hand(end, fill(asked))) return;
+    NextBatch(job);
+  });
 }

@@ -22,15 +22,21 @@ QString StorageTypeName(int32_t lastArc) {
   }
 }
 
-std::vector<TItemRead> TStorageMonitor::DiscoveryReads(const std::vector<TWalkRow>& rows) {
+std::vector<std::string> TStorageMonitor::DiscoveryColumns(bool batched) {
+  if (!batched) return {Oids::StorageIndex};
+  return {Oids::StorageIndex, Oids::StorageType, Oids::StorageDescr, Oids::StorageAllocationUnits,
+          Oids::StorageSize};
+}
+
+std::vector<TItemRead> TStorageMonitor::DiscoveryReads(const TWalkTable& table) {
   List.Clear();
-  FPending = WalkIndexes(rows);
+  FPending = WalkIndexes(table.at(0));
+  const TWalkedCells walked = Cells(DiscoveryColumns(table.size() > 1), table);
   std::vector<TItemRead> reads;
   for (const int32_t index : FPending) {
-    reads.push_back(
-        {{Oids::Instance(Oids::StorageDescr, index), Oids::Instance(Oids::StorageSize, index),
-          Oids::Instance(Oids::StorageAllocationUnits, index),
-          Oids::Instance(Oids::StorageType, index)}});
+    reads.push_back(InstanceRead(
+        {Oids::StorageDescr, Oids::StorageSize, Oids::StorageAllocationUnits, Oids::StorageType},
+        index, walked));
   }
   return reads;
 }
@@ -61,7 +67,7 @@ std::optional<TRowSpec> TStorageMonitor::Discover(int item, const TItemValues& v
 
 std::vector<TItemRead> TStorageMonitor::PollReads() const {
   std::vector<TItemRead> reads;
-  for (int i = 0; i < List.Count(); ++i) reads.push_back({{List.Record(i).UsedOid}});
+  for (int i = 0; i < List.Count(); ++i) reads.push_back({{List.Record(i).UsedOid}, {}});
   return reads;
 }
 

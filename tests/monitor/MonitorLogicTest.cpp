@@ -42,7 +42,7 @@ std::vector<double> Gapped(std::vector<double> ys) {
 class InterfaceMonitorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto reads = Monitor.DiscoveryReads(Walked({"3"}));
+    const auto reads = Monitor.DiscoveryReads({Walked({"3"})});
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(reads[0].Oids[3], "1.3.6.1.2.1.1.3.0");
     // 10 Mbit/s; baselines at up-time 1000 s.
@@ -115,7 +115,7 @@ TEST(ProcessorMonitorTest, LoadsAreClampedOnTheChartAndGapsAreNotLogged) {
 
 TEST(StorageMonitorTest, SizesBeyondInteger32ReadAsUnsignedAndLostUseIsAGap) {
   TStorageMonitor monitor;
-  monitor.DiscoveryReads(Walked({"1", "2", "3"}));
+  monitor.DiscoveryReads({Walked({"1", "2", "3"})});
   // A 16 TiB disk reported as a negative Integer32 of 4096-byte units.
   const auto disk =
       monitor.Discover(0, {V("/data"), V("-1"), V("4096"), V("1.3.6.1.2.1.25.2.1.4")});

@@ -1,0 +1,134 @@
+#include "Connection.h"
+
+#include <algorithm>
+
+#include "Oids.h"
+
+TConnection::TDone TConnection::Then(TDone done, std::function<void()> next) {
+  return [done = std::move(done), next = std::move(next)](std::exception_ptr error) {
+    if (error) {
+      done(error);
+      return;
+    }
+    try {
+      next();
+    } catch (...) {
+      done(std::current_exception());
+    }
+  };
+}
+
+void TConnection::Probe(std::function<void(const TSnmpResult&)> done) {
+  Reader.StartRun();
+  TSNMPInfo probe(nullptr);
+  probe.SetCommunity(Reader.Community);
+  probe.Version = Reader.Version;
+  probe.PduType = SnmpTag::GetRequest;
+  Reader.Send(probe, std::move(done));
+}
+
+void TConnection::Discover(int graphLength, std::function<void(std::exception_ptr)> done) {
+  for (TMonitorSetup* setup : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
+    setup->GraphLength = graphLength;
+  }
+  Reader.StartRun();
+  DiscoverStorage(Then(done, [this, done] {
+    DiscoverProcessors(Then(done, [this, done] { DiscoverInterfaces(done); }));
+  }));
+}
+
+void TConnection::DiscoverStorage(TDone done) {
+  Reader.WalkColumns(TStorageMonitor::DiscoveryColumns(Reader.Batched()),
+                     [this, done](const TWalkTable& table) {
+                       Then(done, [&] {
+                         Reader.Read(
+                             Storage.DiscoveryReads(table),
+                             [this](size_t item, const TItemValues& values) {
+                               if (auto spec = Storage.Discover(static_cast<int>(item), values)) {
+                                 Row(*spec);
+                               }
+                             },
+                             done);
+                       })(nullptr);
+                     });
+}
+
+void TConnection::DiscoverProcessors(TDone done) {
+  Reader.Walk(Oids::ProcessorIdColumn, [this, done](const std::vector<TWalkRow>& rows) {
+    Then(done, [&] {
+      for (const TRowSpec& spec : Processors.Discover(rows)) Row(spec);
+      done(nullptr);
+    })(nullptr);
+  });
+}
+
+void TConnection::DiscoverInterfaces(TDone done) {
+  Reader.WalkColumns(
+      TInterfaceMonitor::DiscoveryColumns(Reader.Batched()), [this, done](const TWalkTable& table) {
+        Reader.WalkColumns(TInterfaceMonitor::ExtensionColumns(Reader.Batched()),
+                           [this, done, table](const TWalkTable& extension) {
+                             Then(done, [&] {
+                               Reader.Read(
+                                   Interfaces.DiscoveryReads(table, extension),
+                                   [this](size_t item, const TItemValues& values) {
+                                     Row(Interfaces.Discover(static_cast<int>(item), values));
+                                   },
+                                   Then(done, [this, done] { NameInterfaces(done); }));
+                             })(nullptr);
+                           });
+      });
+}
+
+void TConnection::NameInterfaces(TDone done) {
+  // Interfaces without a description are called by their ifName where the agent has one.
+  Reader.Read(
+      Interfaces.NameReads(),
+      [this](size_t item, const TItemValues& values) {
+        if (auto spec = Interfaces.Name(static_cast<int>(item), values)) Renamed(*spec);
+      },
+      done);
+}
+
+void TConnection::SetInterval(int minutes) {
+  for (TMonitorSetup* setup : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
+    setup->Interval = minutes;
+  }
+}
+
+void TConnection::Poll(std::initializer_list<TItemKind> kinds,
+                       std::function<void(std::exception_ptr)> done) {
+  const auto wanted = [&kinds](TItemKind kind) {
+    return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+  };
+  Reader.StartRun();
+  // One read for the whole poll.
+  std::vector<TItemRead> reads;
+  if (wanted(TItemKind::Processor)) reads = Processors.PollReads();
+  const size_t interfacesFrom = reads.size();
+  if (wanted(TItemKind::Interface)) {
+    for (TItemRead& read : Interfaces.PollReads()) reads.push_back(std::move(read));
+  }
+  const size_t storageFrom = reads.size();
+  if (wanted(TItemKind::Storage)) {
+    for (TItemRead& read : Storage.PollReads()) reads.push_back(std::move(read));
+  }
+  Reader.Read(
+      std::move(reads),
+      [this, interfacesFrom, storageFrom](size_t item, const TItemValues& values) {
+        if (item < interfacesFrom) {
+          Update(Processors.Poll(static_cast<int>(item), values));
+        } else if (item < storageFrom) {
+          Update(Interfaces.Poll(static_cast<int>(item - interfacesFrom), values, AutoHeight()));
+        } else {
+          Update(Storage.Poll(static_cast<int>(item - storageFrom), values));
+        }
+      },
+      std::move(done));
+}
+
+void TConnection::Cancel() {
+  Reader.Cancel();
+  Processors.List.Clear();
+  Interfaces.List.Clear();
+  Storage.List.Clear();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <initializer_list>
+
+#include "Monitors.h"
+#include "SnmpReader.h"
+
+// The sequences of one connection on the reader: the probe, discovery and each poll, with the
+// three monitors. It shows nothing itself: rows and updates go to the functions the window
+// gives, and every sequence ends in its done function (never while it is being started).
+class TConnection {
+ public:
+  explicit TConnection(TSnmpClient& client) : Reader(client) {}
+
+  TSnmpReader Reader;
+  TProcessorMonitor Processors;
+  TInterfaceMonitor Interfaces;
+  TStorageMonitor Storage;
+
+  // A row to create (discovery), an item's poll to show; exceptions they raise end the
+  // sequence and reach its done function.
+  std::function<void(const TRowSpec&)> Row;
+  // A row created before whose caption changes.
+  std::function<void(const TRowSpec&)> Renamed;
+  std::function<void(const TRowUpdate&)> Update;
+  // Whether "Auto Height" is on, asked at each interface's update.
+  std::function<bool()> AutoHeight = [] { return false; };
+
+  // The empty GetRequest that tells whether the agent answers at all.
+  void Probe(std::function<void(const TSnmpResult&)> done);
+  // Finds the storage areas, processors and interfaces, in that order, with charts of the given
+  // length. done gets the exception that ended it, if any; Reader.Run() tells whether the host
+  // fell silent meanwhile.
+  void Discover(int graphLength, std::function<void(std::exception_ptr)> done);
+  // Sets the poll interval (minutes) the charts step by.
+  void SetInterval(int minutes);
+  // One poll of the given kinds, in the order processors, interfaces, storage.
+  void Poll(std::initializer_list<TItemKind> kinds, std::function<void(std::exception_ptr)> done);
+  // Forgets whatever is under way, and the items.
+  void Cancel();
+
+ private:
+  using TDone = std::function<void(std::exception_ptr)>;
+  // Runs next unless the step before ended in an exception, which goes to done instead.
+  static TDone Then(TDone done, std::function<void()> next);
+  void DiscoverStorage(TDone done);
+  void DiscoverProcessors(TDone done);
+  void DiscoverInterfaces(TDone done);
+  void NameInterfaces(TDone done);
+};
