@@ -78,6 +78,38 @@ void TScriptedMib::Load(const std::string& snmprecPath) {
 }
 
 std::string TScriptedMib::Answer(const std::string& request) const {
+  std::string reply = Reply(request);
+  if (reply.size() <= MaxReply) return reply;
+  TSNMPInfo query(nullptr);
+  query.DecodeMessage(request);
+  if (query.PduType != kGetBulkRequest) {
+    TSNMPInfo tooBig(nullptr);
+    tooBig.SetCommunity(query.Community());
+    tooBig.Version = 1;
+    tooBig.PduType = SnmpTag::GetResponse;
+    tooBig.RequestId = query.RequestId;
+    tooBig.ErrStatus = 1;
+    return tooBig.EncodeMessage();
+  }
+  TSNMPInfo answer(nullptr);
+  answer.SetCommunity(query.Community());
+  answer.DecodeMessage(reply);
+  while (reply.size() > MaxReply && answer.Count() > 1) {
+    TSNMPInfo shorter(nullptr);
+    shorter.SetCommunity(answer.Community());
+    shorter.Version = 1;
+    shorter.PduType = SnmpTag::GetResponse;
+    shorter.RequestId = answer.RequestId;
+    for (size_t i = 0; i + 1 < answer.Count(); ++i) {
+      shorter.AddVarBind(answer.OidAt(i), answer.ValueAt(i), answer.ValueTypeAt(i));
+    }
+    answer = shorter;
+    reply = answer.EncodeMessage();
+  }
+  return reply;
+}
+
+std::string TScriptedMib::Reply(const std::string& request) const {
   TSNMPInfo query(nullptr);
   try {
     query.DecodeMessage(request);

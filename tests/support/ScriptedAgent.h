@@ -23,7 +23,12 @@ class TScriptedMib {
   // The reply to one request datagram, or empty when it is no request this table answers.
   std::string Answer(const std::string& request) const;
 
+  // The largest reply sent: a longer Get or GetNext reply becomes tooBig, a longer GetBulk
+  // reply loses bindings from its end.
+  std::atomic<size_t> MaxReply{65507};
+
  private:
+  std::string Reply(const std::string& request) const;
   struct TValue {
     std::string Oid;
     int32_t Type;

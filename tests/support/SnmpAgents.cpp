@@ -247,22 +247,23 @@ std::string TSnmpdAgent::Log() const {
 namespace {
 
 std::vector<std::string> NetSnmpTool(const std::string& tool, uint16_t port,
-                                     const std::string& community, const std::string& oid) {
-  return SplitLines(RunCommand({tool, "-v1", "-c", community, "-On", "-Oq", "-Ot", "-Oe", "-t", "2",
-                                "-r", "1", "127.0.0.1:" + std::to_string(port), oid},
+                                     const std::string& community, const std::string& oid,
+                                     const std::string& version) {
+  return SplitLines(RunCommand({tool, "-v" + version, "-c", community, "-On", "-Oq", "-Ot", "-Oe",
+                                "-t", "2", "-r", "1", "127.0.0.1:" + std::to_string(port), oid},
                                nullptr, {"MIBS="}));
 }
 
 }  // namespace
 
 std::vector<std::string> NetSnmpGet(uint16_t port, const std::string& community,
-                                    const std::string& oid) {
-  return NetSnmpTool("snmpget", port, community, oid);
+                                    const std::string& oid, const std::string& version) {
+  return NetSnmpTool("snmpget", port, community, oid, version);
 }
 
 std::vector<std::string> NetSnmpWalk(uint16_t port, const std::string& community,
-                                     const std::string& oid) {
-  return NetSnmpTool("snmpwalk", port, community, oid);
+                                     const std::string& oid, const std::string& version) {
+  return NetSnmpTool(version == "1" ? "snmpwalk" : "snmpbulkwalk", port, community, oid, version);
 }
 
 TFakeUdpAgent::TFakeUdpAgent(THandler handler) : handler_(std::move(handler)) {

@@ -102,11 +102,12 @@ class TSnmpdAgent {
   uint16_t port_ = 0;
 };
 
-// net-snmp's snmpget/snmpwalk (-v1 -On -Oq) against 127.0.0.1:port: lines "<.oid> <value>".
+// net-snmp's snmpget/snmpwalk (-On -Oq) against 127.0.0.1:port in the given version ("1",
+// "2c"): lines "<.oid> <value>". In version 2c the walk goes by GetBulk (snmpbulkwalk).
 std::vector<std::string> NetSnmpGet(uint16_t port, const std::string& community,
-                                    const std::string& oid);
+                                    const std::string& oid, const std::string& version = "1");
 std::vector<std::string> NetSnmpWalk(uint16_t port, const std::string& community,
-                                     const std::string& oid);
+                                     const std::string& oid, const std::string& version = "1");
 
 // A scripted peer on a 127.0.0.1 UDP port: for each datagram it receives, the handler gives the
 // datagrams to send back to its source.
