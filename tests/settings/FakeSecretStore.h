@@ -18,7 +18,7 @@ class TFakeSecretStore : public QObject, public TSecretStore {
   TSecretOutcome WriteOutcome = TSecretOutcome::Done;
   QString Error = QStringLiteral("The collection is locked");
   bool Hold = false;
-  int Reads = 0, Writes = 0, Deletes = 0;
+  int Reads = 0, Writes = 0;
   std::deque<std::function<void()>> Pending;
 
   void Read(const TSnmpIdentity& identity, bool withPrivacy, TSecretCallback done) override {
@@ -46,7 +46,6 @@ class TFakeSecretStore : public QObject, public TSecretStore {
   }
 
   void Delete(const TSnmpIdentity& identity, TSecretCallback done) override {
-    ++Deletes;
     Answer(std::move(done), [this, identity]() -> TSecretResult {
       Entries.remove(SecretKey(identity, TSecretKind::Authentication));
       Entries.remove(SecretKey(identity, TSecretKind::Privacy));

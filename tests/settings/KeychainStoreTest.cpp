@@ -68,16 +68,8 @@ TEST(KeychainStore, WritesReadsBackAndDeletes) {
   EXPECT_EQ(Delete(store, kOps).Outcome, TSecretOutcome::Done);  // nothing left to delete
 }
 
-TEST(KeychainStore, AuthNoPrivLeavesPrivacyMissing) {
-  NEEDS_SITUATION("unlocked");
-  TKeychainStore store;
-  const TSnmpIdentity who{"reader", "10.0.0.7"};
-  ASSERT_EQ(Write(store, who, {"auth only 1", {}}).Outcome, TSecretOutcome::Done);
-  EXPECT_EQ(Read(store, who, false).Outcome, TSecretOutcome::Done);
-  EXPECT_EQ(Read(store, who, true).Outcome, TSecretOutcome::NotFound);
-}
-
-// An '@' or '/' in a name must not let two identities share an entry.
+// An '@' or '/' in a name must not let two identities share an entry. Stored at authNoPriv,
+// an identity has no privacy passphrase to read.
 TEST(KeychainStore, IdentitiesThatReadAlikeStayApart) {
   NEEDS_SITUATION("unlocked");
   TKeychainStore store;
@@ -87,6 +79,7 @@ TEST(KeychainStore, IdentitiesThatReadAlikeStayApart) {
   EXPECT_EQ(Read(store, third, false).Outcome, TSecretOutcome::NotFound);
   EXPECT_EQ(Read(store, first, false).Passphrases.Authentication, "first pass");
   EXPECT_EQ(Read(store, second, false).Passphrases.Authentication, "second pass");
+  EXPECT_EQ(Read(store, second, true).Outcome, TSecretOutcome::NotFound);
 }
 
 // secret-tool, another client of the same service, finds the entries under the documented names.

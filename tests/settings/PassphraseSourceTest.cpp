@@ -24,28 +24,30 @@ class PassphraseSourceTest : public ::testing::Test {
   QWidget Window;
   std::optional<TPassphraseAnswer> Answer;
 
-  void Request(TSecurityLevel level, const TSnmpIdentity& identity = kOps) {
+  void Request(TSecurityLevel level) {
     Answer.reset();
-    Source.RequestPassphrases(identity.User, identity.Host, level, &Window,
+    Source.RequestPassphrases(kOps.User, kOps.Host, level, &Window,
                               [this](const TPassphraseAnswer& answer) { Answer = answer; });
   }
 
-  // The dialog the source opened over the window, once the store has answered.
+  // The dialog shown over the window once the store has answered, or nullptr.
   TPassphraseDialog* Dialog() {
-    TPassphraseDialog* dialog = nullptr;
-    const bool opened = QTest::qWaitFor([&] { return (dialog = OpenDialog()) != nullptr; }, 2000);
-    return opened ? dialog : nullptr;
+    TPassphraseDialog* shown = nullptr;
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+          for (auto* dialog : Window.findChildren<TPassphraseDialog*>())
+            if (dialog->isVisible()) shown = dialog;
+          return shown != nullptr || Answer.has_value();
+        },
+        2000));
+    return shown;
   }
 
-  TPassphraseDialog* OpenDialog() {
-    for (auto* dialog : Window.findChildren<TPassphraseDialog*>())
-      if (dialog->isVisible()) return dialog;
-    return nullptr;
-  }
-
-  // Types into the dialog's enabled fields, sets the keyring box and closes it with OK or Cancel.
-  static void Fill(TPassphraseDialog* dialog, const QString& auth, const QString& priv,
-                   bool remember, bool ok = true) {
+  // Types into the enabled fields, sets the keyring box and closes with OK or Cancel.
+  void Fill(const QString& auth, const QString& priv, bool remember, bool ok = true) {
+    TPassphraseDialog* dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->edtAuth->text().isEmpty());  // nothing pre-filled
     QTest::keyClicks(dialog->edtAuth, auth);
     if (dialog->edtPriv->isEnabled()) QTest::keyClicks(dialog->edtPriv, priv);
     dialog->chkRemember->setChecked(remember);
@@ -55,53 +57,31 @@ class PassphraseSourceTest : public ::testing::Test {
   bool Answered() {
     return QTest::qWaitFor([&] { return Answer.has_value(); }, 2000);
   }
-
-  void Keep(const TSnmpIdentity& identity, const QString& auth, const QString& priv) {
-    Store.Entries[SecretKey(identity, TSecretKind::Authentication)] = auth;
-    Store.Entries[SecretKey(identity, TSecretKind::Privacy)] = priv;
-  }
 };
 
-TEST_F(PassphraseSourceTest, StoredPassphrasesNeedNoDialog) {
-  Keep(kOps, "auth-secret", "priv-secret");
+TEST_F(PassphraseSourceTest, StoredPassphrasesNeedNoDialogNoneNeededNoStore) {
+  Store.Entries[SecretKey(kOps, TSecretKind::Authentication)] = "auth-secret";
+  Store.Entries[SecretKey(kOps, TSecretKind::Privacy)] = "priv-secret";
   Request(TSecurityLevel::AuthPriv);
-  ASSERT_TRUE(Answered());
-  EXPECT_EQ(OpenDialog(), nullptr);
-  EXPECT_FALSE(Answer->Cancelled);
+  EXPECT_EQ(Dialog(), nullptr);
+  ASSERT_TRUE(Answer);
   EXPECT_TRUE(Answer->FromKeyring);
   EXPECT_EQ(Answer->Passphrases.Authentication, "auth-secret");
   EXPECT_EQ(Answer->Passphrases.Privacy, "priv-secret");
 
-  Request(TSecurityLevel::AuthNoPriv);
-  ASSERT_TRUE(Answered());
-  EXPECT_EQ(Answer->Passphrases.Authentication, "auth-secret");
-  EXPECT_TRUE(Answer->Passphrases.Privacy.isEmpty());
-
-  // Another user at the same host has nothing stored.
-  Request(TSecurityLevel::AuthNoPriv, {"admin", kOps.Host});
-  ASSERT_NE(Dialog(), nullptr);
-}
-
-TEST_F(PassphraseSourceTest, NoAuthNoPrivAnswersFromTheEventLoopWithoutStoreOrDialog) {
   Request(TSecurityLevel::NoAuthNoPriv);
   EXPECT_FALSE(Answer);  // never from inside the call
-  ASSERT_TRUE(Answered());
+  EXPECT_EQ(Dialog(), nullptr);
+  ASSERT_TRUE(Answer);
   EXPECT_FALSE(Answer->Cancelled);
   EXPECT_TRUE(Answer->Passphrases.Authentication.isEmpty());
-  EXPECT_EQ(Store.Reads, 0);
-  EXPECT_EQ(OpenDialog(), nullptr);
+  EXPECT_EQ(Store.Reads, 1);
 }
 
-TEST_F(PassphraseSourceTest, MissingPrivacyAsksForBothAndRemembers) {
+TEST_F(PassphraseSourceTest, MissingPrivacyAsksForBothRemembersAndForgets) {
   Store.Entries[SecretKey(kOps, TSecretKind::Authentication)] = "old-auth-secret";
   Request(TSecurityLevel::AuthPriv);
-  TPassphraseDialog* dialog = Dialog();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(dialog->isModal());
-  EXPECT_TRUE(dialog->edtAuth->text().isEmpty());  // nothing pre-filled
-  EXPECT_TRUE(dialog->chkRemember->isEnabled());
-  EXPECT_FALSE(dialog->chkRemember->isChecked());
-  Fill(dialog, "new-auth-secret", "new-priv-secret", true);
+  Fill("new-auth-secret", "new-priv-secret", true);
   ASSERT_TRUE(Answered());
   EXPECT_FALSE(Answer->FromKeyring);
   EXPECT_EQ(Answer->Passphrases.Authentication, "new-auth-secret");
@@ -110,74 +90,59 @@ TEST_F(PassphraseSourceTest, MissingPrivacyAsksForBothAndRemembers) {
   EXPECT_EQ(Store.Entries.value(SecretKey(kOps, TSecretKind::Authentication)), "new-auth-secret");
   EXPECT_EQ(Store.Entries.value(SecretKey(kOps, TSecretKind::Privacy)), "new-priv-secret");
 
-  // Forgotten after, say, a wrong digest: the next Connect asks again.
+  // Say the agent then reported a wrong digest: forgotten, the next Connect asks again.
   bool forgotten = false;
   Source.Forget(kOps.User, kOps.Host, [&](const TSecretResult&) { forgotten = true; });
   ASSERT_TRUE(QTest::qWaitFor([&] { return forgotten; }, 2000));
   EXPECT_TRUE(Store.Entries.isEmpty());
   Request(TSecurityLevel::AuthPriv);
-  ASSERT_NE(Dialog(), nullptr);
-}
-
-TEST_F(PassphraseSourceTest, TypedPassphrasesAreNotStoredUnlessRemembered) {
-  Request(TSecurityLevel::AuthNoPriv);
-  TPassphraseDialog* dialog = Dialog();
-  ASSERT_NE(dialog, nullptr);
-  Fill(dialog, "auth-secret", {}, false);
-  ASSERT_TRUE(Answered());
-  EXPECT_EQ(Answer->Passphrases.Authentication, "auth-secret");
-  EXPECT_EQ(Store.Writes, 0);
+  EXPECT_NE(Dialog(), nullptr);
 }
 
 TEST_F(PassphraseSourceTest, CancelIsCancelledAndStoresNothing) {
   Request(TSecurityLevel::AuthPriv);
-  TPassphraseDialog* dialog = Dialog();
-  ASSERT_NE(dialog, nullptr);
-  Fill(dialog, "auth-secret", "priv-secret", true, false);
+  Fill("auth-secret", "priv-secret", true, false);
   ASSERT_TRUE(Answered());
   EXPECT_TRUE(Answer->Cancelled);
   EXPECT_TRUE(Answer->Passphrases.Authentication.isEmpty());
   EXPECT_EQ(Store.Writes, 0);
 }
 
-struct ReadFailureCase {
+struct ReadCase {
   const char* name;
-  TSecretOutcome outcome;
-  bool rememberOffered;
-  bool problemReported;
+  TSecretOutcome read;
+  bool remember;  // what the user asks for
+  int writes;
+  bool problemTold;
 };
 
-class PassphraseReadFailure : public PassphraseSourceTest,
-                              public ::testing::WithParamInterface<ReadFailureCase> {};
+class PassphraseRead : public PassphraseSourceTest,
+                       public ::testing::WithParamInterface<ReadCase> {};
 
-// Without a keyring the dialog asks without offering to remember; a failing keyring is worth
-// telling, and may work again for the store.
-TEST_P(PassphraseReadFailure, FallsBackToTheDialog) {
-  const ReadFailureCase& c = GetParam();
-  Store.ReadOutcome = c.outcome;
+// Without a keyring the box cannot be checked; a failing one is worth telling, and may still
+// take the store.
+TEST_P(PassphraseRead, FallsBackToTheDialogAndStoresOnlyWhenAsked) {
+  const ReadCase& c = GetParam();
+  Store.ReadOutcome = c.read;
   Request(TSecurityLevel::AuthNoPriv);
-  TPassphraseDialog* dialog = Dialog();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(dialog->chkRemember->isEnabled(), c.rememberOffered);
-  Fill(dialog, "auth-secret", {}, true);
+  Fill("auth-secret", {}, c.remember);
   ASSERT_TRUE(Answered());
   EXPECT_EQ(Answer->Passphrases.Authentication, "auth-secret");
-  EXPECT_EQ(Store.Writes, c.rememberOffered ? 1 : 0);
-  EXPECT_EQ(Answer->KeyringProblem.contains(Store.Error), c.problemReported);
+  EXPECT_EQ(Store.Writes, c.writes);
+  EXPECT_EQ(Answer->KeyringProblem.contains(Store.Error), c.problemTold);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    PassphraseSource, PassphraseReadFailure,
-    ::testing::Values(ReadFailureCase{"NoKeyring", TSecretOutcome::NoKeyring, false, false},
-                      ReadFailureCase{"KeyringError", TSecretOutcome::KeyringError, true, true}),
+    PassphraseSource, PassphraseRead,
+    ::testing::Values(ReadCase{"NotRemembered", TSecretOutcome::NotFound, false, 0, false},
+                      ReadCase{"NoKeyring", TSecretOutcome::NoKeyring, true, 0, false},
+                      ReadCase{"KeyringError", TSecretOutcome::KeyringError, true, 1, true}),
     CaseName());
 
-TEST_F(PassphraseSourceTest, FailedStoreIsReportedButTheConnectGoesOn) {
+TEST_F(PassphraseSourceTest, FailedStoreIsToldButTheConnectGoesOn) {
   Store.WriteOutcome = TSecretOutcome::KeyringError;
   Request(TSecurityLevel::AuthPriv);
-  TPassphraseDialog* dialog = Dialog();
-  ASSERT_NE(dialog, nullptr);
-  Fill(dialog, "auth-secret", "priv-secret", true);
+  Fill("auth-secret", "priv-secret", true);
   ASSERT_TRUE(Answered());
   EXPECT_FALSE(Answer->Cancelled);
   EXPECT_EQ(Answer->Passphrases.Privacy, "priv-secret");
@@ -187,7 +152,7 @@ TEST_F(PassphraseSourceTest, FailedStoreIsReportedButTheConnectGoesOn) {
   EXPECT_FALSE(Answer->KeyringProblem.contains("priv-secret"));
 }
 
-// Connect's window may close while the keyring is still thinking.
+// Connect's window may close while the keyring is still answering.
 TEST_F(PassphraseSourceTest, WindowClosedDuringTheReadDropsTheRequest) {
   Store.Hold = true;
   auto window = std::make_unique<QWidget>();
