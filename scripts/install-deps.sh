@@ -5,11 +5,14 @@ set -euo pipefail
 
 what=${1:-test}
 # dpkg-dev and file: `cpack -G DEB` finds the package's dependencies with dpkg-shlibdeps.
+# libsecret-1-0: QtKeychain loads it at run time to reach the desktop keyring.
 packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev
-          snmp snmpd dpkg-dev file)
+          qtkeychain-qt6-dev libsecret-1-0 snmp snmpd dpkg-dev file)
 if [ "$what" = test ]; then
+  # dbus, gnome-keyring: a private secret service for the keyring tests (dbus-run-session);
+  # libsecret-tools: secret-tool, to look at what they stored.
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
-             libclang-rt-14-dev xvfb xauth imagemagick)
+             libclang-rt-14-dev xvfb xauth imagemagick dbus gnome-keyring libsecret-tools)
 fi
 
 missing=()
