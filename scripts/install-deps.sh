@@ -5,11 +5,13 @@ set -euo pipefail
 
 what=${1:-test}
 # dpkg-dev and file: `cpack -G DEB` finds the package's dependencies with dpkg-shlibdeps.
-packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev
-          snmp snmpd dpkg-dev file)
+# qt6-websockets-dev: Qt's CMake files for the HTTP server require it, though the package does
+# not depend on it.
+packages=(cmake ninja-build g++ libssl-dev qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
+          libxkbcommon-dev libvulkan-dev libgl-dev snmp snmpd dpkg-dev file)
 if [ "$what" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
-             libclang-rt-14-dev xvfb xauth imagemagick)
+             libclang-rt-14-dev xvfb xauth imagemagick prometheus)
 fi
 
 missing=()
@@ -23,7 +25,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-# The snmpd package would start the system's own agent; Corvane starts its own when needed.
+# The snmpd and prometheus packages would start the system's own services; Corvane's scripts
+# and tests start their own when needed.
 if [ ! -e /usr/sbin/policy-rc.d ]; then
   echo exit 101 | $sudo tee /usr/sbin/policy-rc.d >/dev/null
   $sudo chmod +x /usr/sbin/policy-rc.d
