@@ -253,6 +253,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
   acLoadSettings->trigger();
+  Metrics.Serve(frmOptions->MetricsAddress(), this);
   UpdateCommunityBox();
   if (cbxCommunity->count() > 0) {
     cbxCommunity->setCurrentIndex(0);
@@ -441,6 +442,7 @@ void TForm1::FinishConnect() {
   Timer1->setInterval(QueryInterval * 60 * 1000);
   Timer1->start();
   SetCaption(QStringLiteral("Corvane - ") + FHostText);
+  Metrics.Values.Connect(FHostText);
   FConnecting = false;
   // The first values appear without waiting a full period.
   Timer1Timer();
@@ -467,6 +469,7 @@ void TForm1::FailConnect(const QString& message) {
 
 void TForm1::Disconnect() {
   Reader.Cancel();
+  Metrics.Values.Disconnect();
   FConnecting = false;
   FPolling = false;
   if (Logging) LogFile.Close();
@@ -559,6 +562,7 @@ void TForm1::ApplyUpdate(const TRowUpdate& update) {
   auto* gauge = rows->Named<TGauge>(GaugeName(update.Kind, update.Index));
   auto* chart = rows->Named<TChart>(ChartName(update.Kind, update.Index));
   if (!gauge || !chart) return;
+  Metrics.Values.Add(update);
   if (update.Gauge) {
     gauge->SetPosition(*update.Gauge);
   } else {
@@ -597,6 +601,7 @@ void TForm1::Poll(std::initializer_list<TItemKind> kinds) {
   };
   FPolling = true;
   Reader.StartRun();
+  Metrics.Values.StartPoll();
   // One read for the whole poll, in the order processors, interfaces, storage.
   std::vector<TItemRead> reads;
   if (wanted(TItemKind::Processor)) reads = Processors.PollReads();
@@ -625,6 +630,7 @@ void TForm1::Poll(std::initializer_list<TItemKind> kinds) {
 
 void TForm1::EndPoll(std::exception_ptr error) {
   const TReadRun& run = Reader.Run();
+  Metrics.Values.EndPoll(run);
   if (run.Answers > 0) FLastAnswer = Clock::Now();
   if (run.Answers == 0 && run.Requests > 0) {
     SetStatus(QStringLiteral("No answer from %1 since %2")
@@ -642,6 +648,7 @@ void TForm1::EndPoll(std::exception_ptr error) {
 void TForm1::RunOptions() {
   const TOptionsSnapshot before = frmOptions->Snapshot();
   frmOptions->exec();
+  Metrics.Serve(frmOptions->MetricsAddress(), this);
   UpdateCommunityBox();
   if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {
     MessageBoxes().Information(

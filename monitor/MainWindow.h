@@ -13,6 +13,7 @@
 #include "ActivityLog.h"
 #include "GraphPanel.h"
 #include "Items.h"
+#include "MetricsServer.h"
 #include "Monitors.h"
 #include "SettingsFile.h"
 #include "SnmpClient.h"
@@ -75,6 +76,7 @@ class TForm1 : public QMainWindow {
   bool Logging = false;
   TActivityLog LogFile;
   TSettingsFile Settings;
+  TMetricsServer Metrics;
 
   // A Connect or a poll is under way (or its message box is open).
   bool Busy() const { return FConnecting || FPolling; }
