@@ -39,6 +39,7 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
   uint32_t speed = 0;
   if (!values.at(1).Ok() || !TryStrToLW(values[1].Text, speed)) speed = 0;
   interface.Speed = speed == 0 ? 1 : speed;
+  interface.ReportedSpeed = speed;
   interface.IfType = Text(values.at(2));
   interface.InOctetsOid = Oids::Instance(Oids::IfInOctets, interface.Index);
   interface.OutOctetsOid = Oids::Instance(Oids::IfOutOctets, interface.Index);
@@ -90,7 +91,7 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
       {interface.Out, values.at(2), "Out: %1", "lblInterfaceOut%1", LogTag::InterfaceOut},
   };
   update.Raw.Name = interface.Descr;
-  update.Raw.SpeedBits = interface.Speed;
+  update.Raw.SpeedBits = interface.ReportedSpeed;
   std::optional<uint64_t>* raws[] = {&update.Raw.InOctets, &update.Raw.OutOctets};
   std::optional<double> percent;
   for (int s = 0; s < 2; ++s) {

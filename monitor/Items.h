@@ -21,7 +21,8 @@ struct TInterface {
   int32_t Index = 0;
   QString Descr;
   QString IfType;
-  uint64_t Speed = 1;  // bits per second, never 0
+  uint64_t Speed = 1;          // bits per second, never 0
+  uint64_t ReportedSpeed = 0;  // as the agent gave it; 0: unknown
   TCounterReading In;
   TCounterReading Out;
   std::string OutOctetsOid;

@@ -7,6 +7,7 @@
 
 #include "Metrics.h"
 #include "MetricsServer.h"
+#include "Monitors.h"
 #include "SnmpReader.h"
 
 // The exposition text as Prometheus reads it, and the values behind it as polls change them.
@@ -209,6 +210,22 @@ TEST(Metrics, UpFollowsAnswersAndDisconnectLeavesTheHostDown) {
             "while not connected.\n"
             "# TYPE corvane_up gauge\n"
             "corvane_up{host=\"h\"} 0\n");
+}
+
+// An interface whose speed did not come has none, rather than the 1 bit/s its rates divide by.
+TEST(Metrics, InterfaceSpeedIsAsTheAgentGaveIt) {
+  const TReadValue lost{TValueState::NoAnswer, "", 0};
+  auto value = [](const char* text) { return TReadValue{TValueState::Value, text, 0}; };
+  TInterfaceMonitor monitor;
+  monitor.DiscoveryReads({{"", "1", value("1")}, {"", "2", value("2")}});
+  monitor.Discover(
+      0, {value("eth0"), value("10000000"), value("6"), value("100"), value("1"), value("2")});
+  monitor.Discover(1, {value("tun0"), lost, value("1"), value("100"), value("1"), value("2")});
+  EXPECT_EQ(monitor.Poll(0, {value("200"), value("5"), lost}, false).Raw.SpeedBits, 10000000u);
+  const TRowUpdate update = monitor.Poll(1, {value("200"), value("5"), lost}, false);
+  EXPECT_EQ(update.Raw.SpeedBits, 0u);
+  EXPECT_EQ(update.Raw.InOctets, 5u);
+  EXPECT_FALSE(update.Raw.OutOctets);
 }
 
 struct AddressCase {
