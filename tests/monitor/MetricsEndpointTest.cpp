@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,11 +133,11 @@ TEST_F(MetricsEndpoint, PrometheusScrapesWhatTheWindowShows) {
   EXPECT_EQ(scrape.Status, 200);
   EXPECT_EQ(scrape.ContentType, "text/plain; version=0.0.4; charset=utf-8");
   TTempDir work;
-  const std::string body = work.Path() + "/scrape.txt";
-  std::ofstream(body) << scrape.Body.toStdString();
+  const std::string file = work.Path() + "/scrape.txt";
+  std::ofstream(file) << scrape.Body.toStdString();
   int exitCode = -1;
   const std::string lint =
-      RunCommand({"sh", "-c", "promtool check metrics < " + body + " 2>&1"}, &exitCode);
+      RunCommand({"sh", "-c", "promtool check metrics < " + file + " 2>&1"}, &exitCode);
   EXPECT_EQ(exitCode, 0) << lint << scrape.Body.toStdString();
   EXPECT_EQ(lint, "");
 
@@ -147,7 +146,6 @@ TEST_F(MetricsEndpoint, PrometheusScrapesWhatTheWindowShows) {
   ASSERT_EQ(octets.size(), 4) << prometheus.LastAnswer.toStdString() << prometheus.Log();
   const QJsonObject first = octets[0]["metric"].toObject();
   EXPECT_EQ(first["host"].toString(), Host());
-  EXPECT_EQ(first["job"].toString(), "corvane");
   EXPECT_EQ(ByLabels(octets, "interface", "direction"),
             (std::map<std::pair<QString, QString>, QString>{{{"eth1", "in"}, "4294967295"},
                                                             {{"eth1", "out"}, "2000"},
@@ -169,35 +167,19 @@ TEST_F(MetricsEndpoint, PrometheusScrapesWhatTheWindowShows) {
   for (const auto& [key, load] : loads)
     EXPECT_EQ(load.toInt(), Find<TGauge>("ProcessorGauge" + key.first)->Position())
         << load.toStdString();
-  const QJsonArray up = prometheus.Query("corvane_up");
-  ASSERT_EQ(up.size(), 1);
-  EXPECT_EQ(up[0]["value"][1].toString(), "1");
-}
 
-TEST_F(MetricsEndpoint, FollowsPollsAndDisconnectAndAnswersNothingElse) {
-  ServeAt(QStringLiteral("127.0.0.1:%1").arg(Port));
-  EXPECT_EQ(Scrape().Status, 200);
-  for (const char* path : {"/", "/metrics/", "/other"}) EXPECT_EQ(Scrape(path).Status, 404) << path;
-
-  ConnectTo(Host());
-  ASSERT_TRUE(Connected());
-  const QByteArray in2 = "corvane_interface_octets_total{host=\"" + Host().toUtf8() +
-                         "\",interface=\"eth2\",index=\"2\",direction=\"in\"} 2000\n";
-  EXPECT_TRUE(Scrape().Body.contains(in2));
-
-  // The agent no longer has the counter: the window shows no value, the endpoint leaves it out.
+  // The agent no longer has a counter: the window shows no value, the endpoint leaves it out.
   Agent.Mib.Remove("1.3.6.1.2.1.2.2.1.10.2");
   Refresh();
   EXPECT_EQ(LabelText("lblInterfaceIn2"), "In: no value");
   const QByteArray body = Scrape().Body;
   EXPECT_FALSE(body.contains("index=\"2\",direction=\"in\"")) << body.toStdString();
   EXPECT_TRUE(body.contains("index=\"2\",direction=\"out\"} 4000\n")) << body.toStdString();
-
+  // Disconnected: the last host, down, and nothing else.
   Form->acDisconnect->trigger();
-  EXPECT_EQ(Scrape().Body,
-            "# HELP corvane_up Whether the last poll of the host got answers (1) or not (0); 0 "
-            "while not connected.\n# TYPE corvane_up gauge\ncorvane_up{host=\"" +
-                Host().toUtf8() + "\"} 0\n");
+  const QByteArray down = Scrape().Body;
+  EXPECT_TRUE(down.endsWith("\ncorvane_up{host=\"" + Host().toUtf8() + "\"} 0\n")) << down.data();
+  EXPECT_EQ(down.count("\ncorvane_"), 1) << down.data();
 }
 
 TEST_F(MetricsEndpoint, AnAddressThatCannotBeServedIsReportedAndTheProgramGoesOn) {
@@ -207,28 +189,12 @@ TEST_F(MetricsEndpoint, AnAddressThatCannotBeServedIsReportedAndTheProgramGoesOn
   const QString inUse =
       QStringLiteral("Cannot serve metrics at %1: The bound address is already in use").arg(busy);
 
-  // From the settings at the first show.
-  QFile file(Folder.path() + "/second.XML");
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(
-      ("<Corvane><Settings><MetricsAddress>" + busy + "</MetricsAddress></Settings></Corvane>")
-          .toUtf8());
-  file.close();
-  {
-    TForm1 second(Folder.path() + "/second");
-    second.SetOptionsDialog(new TfrmOptions(&second));
-    second.show();
-    ASSERT_EQ(Boxes.Shown.size(), 1u);
-    EXPECT_EQ(Boxes.Shown[0].Kind, "error");
-    EXPECT_EQ(Boxes.Shown[0].Text, inUse);
-    EXPECT_EQ(second.Metrics.Port(), 0);
-  }
-
   ServeAt(busy);
   ServeAt("9163");
-  ASSERT_EQ(Boxes.Shown.size(), 3u);
-  EXPECT_EQ(Boxes.Shown[1].Text, inUse);
-  EXPECT_EQ(Boxes.Shown[2].Text,
+  ASSERT_EQ(Boxes.Shown.size(), 2u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, "error");
+  EXPECT_EQ(Boxes.Shown[0].Text, inUse);
+  EXPECT_EQ(Boxes.Shown[1].Text,
             "Cannot serve metrics at 9163: no port (write address:port, for example "
             "127.0.0.1:9163)");
   EXPECT_EQ(Form->Metrics.Port(), 0);
@@ -238,9 +204,10 @@ TEST_F(MetricsEndpoint, AnAddressThatCannotBeServedIsReportedAndTheProgramGoesOn
   ServeAt(QStringLiteral("127.0.0.1:%1").arg(Port));
   EXPECT_EQ(Form->Metrics.Port(), Port);
   EXPECT_EQ(Scrape().Status, 200);
+  for (const char* path : {"/", "/metrics/"}) EXPECT_EQ(Scrape(path).Status, 404) << path;
   ServeAt("");
   EXPECT_EQ(Form->Metrics.Port(), 0);
-  EXPECT_EQ(Boxes.Shown.size(), 3u);
+  EXPECT_EQ(Boxes.Shown.size(), 2u);
 }
 
 }  // namespace

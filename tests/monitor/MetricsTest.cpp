@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QLocale>
-#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,15 +12,26 @@
 // The exposition text as Prometheus reads it, and the values behind it as polls change them.
 namespace {
 
-std::vector<std::string> Samples(const QByteArray& text) {
+constexpr auto P = TItemKind::Processor;
+constexpr auto I = TItemKind::Interface;
+constexpr auto S = TItemKind::Storage;
+
+// The lines of the text without the help lines.
+std::vector<std::string> Lines(const QByteArray& text) {
   std::vector<std::string> lines;
   for (const QByteArray& line : text.split('\n'))
-    if (!line.isEmpty() && !line.startsWith('#')) lines.push_back(line.toStdString());
+    if (!line.isEmpty() && !line.startsWith("# HELP ")) lines.push_back(line.toStdString());
   return lines;
 }
 
-TRawValues Interface(const QString& name, std::optional<uint64_t> in, std::optional<uint64_t> out,
-                     uint64_t speedBits) {
+// Values of one item as its monitor gives them.
+TRawValues Load(std::optional<int64_t> load) {
+  TRawValues raw;
+  raw.Load = load;
+  return raw;
+}
+TRawValues Counters(const QString& name, std::optional<uint64_t> in, std::optional<uint64_t> out,
+                    uint64_t speedBits = 0) {
   TRawValues raw;
   raw.Name = name;
   raw.InOctets = in;
@@ -29,132 +39,20 @@ TRawValues Interface(const QString& name, std::optional<uint64_t> in, std::optio
   raw.SpeedBits = speedBits;
   return raw;
 }
-
-TRawValues Processor(std::optional<int64_t> load) {
-  TRawValues raw;
-  raw.Load = load;
-  return raw;
-}
-
-TRawValues Storage(const QString& name, std::optional<uint64_t> size,
-                   std::optional<uint64_t> used) {
+TRawValues Area(const QString& name, std::optional<uint64_t> size, std::optional<uint64_t> used) {
   TRawValues raw;
   raw.Name = name;
   raw.SizeBytes = size;
   raw.UsedBytes = used;
   return raw;
 }
-
-constexpr auto P = TItemKind::Processor;
-constexpr auto I = TItemKind::Interface;
-constexpr auto S = TItemKind::Storage;
-
-struct RenderCase {
-  const char* name;
-  TMetricsValues values;
-  std::vector<std::string> samples;
-};
-void PrintTo(const RenderCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
-class Rendering : public ::testing::TestWithParam<RenderCase> {};
-
-TEST_P(Rendering, WritesTheseSamples) {
-  EXPECT_EQ(Samples(RenderMetrics(GetParam().values)), GetParam().samples);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Metrics, Rendering,
-    ::testing::Values(
-        RenderCase{"NeverConnected", {}, {R"(corvane_up{host=""} 0)"}},
-        RenderCase{"ConnectedBeforeTheFirstPoll",
-                   {"192.0.2.7:1161", true, {}, {}, {}},
-                   {R"(corvane_up{host="192.0.2.7:1161"} 1)"}},
-        RenderCase{
-            "EveryKind",
-            {"h",
-             true,
-             0.25,
-             12,
-             {{{P, 768}, Processor(105)},
-              {{P, 769}, Processor(-1)},
-              {{I, 2}, Interface("eth0", 4294967295u, 0, 1000000000)},
-              {{I, 10}, Interface("lo", std::numeric_limits<uint64_t>::max(), 7, 10)},
-              {{S, 31}, Storage("/", 1073741824, 1024000000)}}},
-            {R"(corvane_up{host="h"} 1)", R"(corvane_poll_duration_seconds{host="h"} 0.25)",
-             R"(corvane_poll_requests{host="h"} 12)",
-             R"(corvane_processor_load_percent{host="h",index="768"} 105)",
-             R"(corvane_processor_load_percent{host="h",index="769"} -1)",
-             R"(corvane_interface_octets_total{host="h",interface="eth0",index="2",direction="in"} 4294967295)",
-             R"(corvane_interface_octets_total{host="h",interface="eth0",index="2",direction="out"} 0)",
-             R"(corvane_interface_octets_total{host="h",interface="lo",index="10",direction="in"} 18446744073709551615)",
-             R"(corvane_interface_octets_total{host="h",interface="lo",index="10",direction="out"} 7)",
-             R"(corvane_interface_speed_bytes_per_second{host="h",interface="eth0",index="2"} 1.25e+08)",
-             R"(corvane_interface_speed_bytes_per_second{host="h",interface="lo",index="10"} 1.25)",
-             R"(corvane_storage_size_bytes{host="h",area="/",index="31"} 1073741824)",
-             R"(corvane_storage_used_bytes{host="h",area="/",index="31"} 1024000000)"}},
-        RenderCase{
-            "MissingValuesAreLeftOut",
-            {"h",
-             false,
-             0.000012,
-             2,
-             {{{P, 1}, Processor({})},
-              {{I, 1}, Interface("eth1", {}, 5, 0)},
-              {{S, 1}, Storage("swap", 4096, {})}}},
-            {R"(corvane_up{host="h"} 0)", R"(corvane_poll_duration_seconds{host="h"} 1.2e-05)",
-             R"(corvane_poll_requests{host="h"} 2)",
-             R"(corvane_interface_octets_total{host="h",interface="eth1",index="1",direction="out"} 5)",
-             R"(corvane_storage_size_bytes{host="h",area="swap",index="1"} 4096)"}},
-        RenderCase{
-            "LabelValuesEscaped",
-            {"a\"b\\c", true, {}, {}, {{{I, 3}, Interface("C:\\net\\\"lan\"\nfür\r", 1, {}, 0)}}},
-            {R"(corvane_up{host="a\"b\\c"} 1)",
-             "corvane_interface_octets_total{host=\"a\\\"b\\\\c\",interface=\"C:"
-             "\\\\net\\\\\\\"lan\\\"\\nf\xc3\xbcr\r\",index=\"3\",direction=\"in\"} 1"}}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-TEST(Metrics, EachFamilyWithSamplesHasItsHelpAndTypeOnceBeforeThem) {
-  TMetricsValues values{"h", true, 1, 3, {}};
-  values.Items[{I, 1}] = Interface("eth1", 1, 2, 0);
-  values.Items[{I, 2}] = Interface("eth2", 3, 4, 0);
-  values.Items[{S, 5}] = Storage("/", 10, 5);
-  const QByteArray text = RenderMetrics(values);
-  EXPECT_TRUE(text.endsWith('\n'));
-  std::vector<std::string> headers;
-  for (const QByteArray& line : text.split('\n'))
-    if (line.startsWith("# TYPE ")) headers.push_back(line.toStdString());
-  EXPECT_EQ(
-      headers,
-      (std::vector<std::string>{
-          "# TYPE corvane_up gauge", "# TYPE corvane_poll_duration_seconds gauge",
-          "# TYPE corvane_poll_requests gauge", "# TYPE corvane_interface_octets_total counter",
-          "# TYPE corvane_storage_size_bytes gauge", "# TYPE corvane_storage_used_bytes gauge"}));
-  EXPECT_TRUE(
-      text.contains("# HELP corvane_interface_octets_total Octets through the interface: "
-                    "the agent's counter as read.\n"
-                    "# TYPE corvane_interface_octets_total counter\n"
-                    "corvane_interface_octets_total{host=\"h\",interface=\"eth1\","));
-}
-
-TEST(Metrics, NumbersKeepTheirDotInACommaLocale) {
-  const QLocale before;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  const QByteArray text = RenderMetrics({"h", true, 1234.5, 1000, {}});
-  QLocale::setDefault(before);
-  EXPECT_TRUE(text.contains("corvane_poll_duration_seconds{host=\"h\"} 1234.5\n")) << text.data();
-  EXPECT_TRUE(text.contains("corvane_poll_requests{host=\"h\"} 1000\n")) << text.data();
-}
-
-TRowUpdate Update(TItemKind kind, int32_t index, TRawValues raw) {
+TRowUpdate Update(TItemKind kind, int32_t index, const TRawValues& raw) {
   TRowUpdate update;
   update.Kind = kind;
   update.Index = index;
-  update.Raw = std::move(raw);
+  update.Raw = raw;
   return update;
 }
-
 TReadRun Polled(int requests, int answers) {
   TReadRun run;
   run.Requests = requests;
@@ -162,54 +60,114 @@ TReadRun Polled(int requests, int answers) {
   return run;
 }
 
-TEST(Metrics, APollShowsWhenItEndsAndKeepsItemsItDidNotAskFor) {
-  TMetrics metrics;
-  metrics.Connect("h");
-  metrics.StartPoll();
-  metrics.Add(Update(P, 768, Processor(5)));
-  metrics.Add(Update(S, 31, Storage("/", 100, 50)));
-  EXPECT_TRUE(metrics.Values().Items.empty()) << "half a poll is not shown";
-  metrics.EndPoll(Polled(2, 2));
-  EXPECT_EQ(metrics.Values().Items.size(), 2u);
-  EXPECT_EQ(metrics.Values().PollRequests, 2);
-  ASSERT_TRUE(metrics.Values().PollSeconds);
-  EXPECT_GE(*metrics.Values().PollSeconds, 0);
-
-  // Only the processors this time, and the load did not come: left out, the storage kept.
-  metrics.StartPoll();
-  metrics.Add(Update(P, 768, Processor({})));
-  metrics.EndPoll(Polled(1, 1));
-  EXPECT_EQ(Samples(RenderMetrics(metrics.Values())).size(), 5u);
-  EXPECT_FALSE(metrics.Values().Items.at({P, 768}).Load);
-  EXPECT_EQ(metrics.Values().Items.at({S, 31}).UsedBytes, 50u);
+struct RenderCase {
+  const char* name;
+  TMetricsValues values;
+  std::vector<std::string> lines;
+};
+void PrintTo(const RenderCase& c, std::ostream* out) {
+  *out << c.name;
 }
 
-TEST(Metrics, UpFollowsAnswersAndDisconnectLeavesTheHostDown) {
+class Rendering : public ::testing::TestWithParam<RenderCase> {};
+
+TEST_P(Rendering, WritesTheseLines) {
+  EXPECT_EQ(Lines(RenderMetrics(GetParam().values)), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Metrics, Rendering,
+    ::testing::Values(
+        RenderCase{
+            "EveryKind",
+            {"h",
+             true,
+             0.25,
+             12,
+             {{{P, 768}, Load(105)},
+              {{P, 769}, Load(-1)},
+              {{I, 2}, Counters("eth0", 4294967295u, 0, 1000000000)},
+              {{I, 10}, Counters("lo", UINT64_MAX, 7, 10)},
+              {{S, 31}, Area("/", 1073741824, 1024000000)}}},
+            {"# TYPE corvane_up gauge",
+             R"(corvane_up{host="h"} 1)",
+             "# TYPE corvane_poll_duration_seconds gauge",
+             R"(corvane_poll_duration_seconds{host="h"} 0.25)",
+             "# TYPE corvane_poll_requests gauge",
+             R"(corvane_poll_requests{host="h"} 12)",
+             "# TYPE corvane_processor_load_percent gauge",
+             R"(corvane_processor_load_percent{host="h",index="768"} 105)",
+             R"(corvane_processor_load_percent{host="h",index="769"} -1)",
+             "# TYPE corvane_interface_octets_total counter",
+             R"(corvane_interface_octets_total{host="h",interface="eth0",index="2",direction="in"} 4294967295)",
+             R"(corvane_interface_octets_total{host="h",interface="eth0",index="2",direction="out"} 0)",
+             R"(corvane_interface_octets_total{host="h",interface="lo",index="10",direction="in"} 18446744073709551615)",
+             R"(corvane_interface_octets_total{host="h",interface="lo",index="10",direction="out"} 7)",
+             "# TYPE corvane_interface_speed_bytes_per_second gauge",
+             R"(corvane_interface_speed_bytes_per_second{host="h",interface="eth0",index="2"} 1.25e+08)",
+             R"(corvane_interface_speed_bytes_per_second{host="h",interface="lo",index="10"} 1.25)",
+             "# TYPE corvane_storage_size_bytes gauge",
+             R"(corvane_storage_size_bytes{host="h",area="/",index="31"} 1073741824)",
+             "# TYPE corvane_storage_used_bytes gauge",
+             R"(corvane_storage_used_bytes{host="h",area="/",index="31"} 1024000000)"}},
+        RenderCase{
+            "MissingValuesAreLeftOut",
+            {"h",
+             false,
+             0.000012,
+             2,
+             {{{P, 1}, Load({})},
+              {{I, 1}, Counters("eth1", {}, 5)},
+              {{S, 1}, Area("swap", 4096, {})}}},
+            {"# TYPE corvane_up gauge", R"(corvane_up{host="h"} 0)",
+             "# TYPE corvane_poll_duration_seconds gauge",
+             R"(corvane_poll_duration_seconds{host="h"} 1.2e-05)",
+             "# TYPE corvane_poll_requests gauge", R"(corvane_poll_requests{host="h"} 2)",
+             "# TYPE corvane_interface_octets_total counter",
+             R"(corvane_interface_octets_total{host="h",interface="eth1",index="1",direction="out"} 5)",
+             "# TYPE corvane_storage_size_bytes gauge",
+             R"(corvane_storage_size_bytes{host="h",area="swap",index="1"} 4096)"}},
+        RenderCase{"LabelValuesEscaped",
+                   {"a\"b\\c",
+                    true,
+                    {},
+                    {},
+                    {{{I, 3}, Counters("C:\\net\\\"lan\"\nf\xc3\xbcr\r", 1, {})}}},
+                   {"# TYPE corvane_up gauge", R"(corvane_up{host="a\"b\\c"} 1)",
+                    "# TYPE corvane_interface_octets_total counter",
+                    "corvane_interface_octets_total{host=\"a\\\"b\\\\c\",interface=\"C:"
+                    "\\\\net\\\\\\\"lan\\\"\\nf\xc3\xbcr\r\",index=\"3\",direction=\"in\"} 1"}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Metrics, APollShowsWhenItEndsAndDisconnectLeavesTheHostDown) {
   TMetrics metrics;
   metrics.Connect("h");
-  EXPECT_TRUE(metrics.Values().Up);
   metrics.StartPoll();
+  metrics.Add(Update(P, 768, Load(5)));
+  metrics.Add(Update(S, 31, Area("/", 100, 50)));
+  EXPECT_TRUE(metrics.Values().Items.empty()) << "half a poll is not shown";
   metrics.EndPoll(Polled(2, 0));
   EXPECT_FALSE(metrics.Values().Up);
+  EXPECT_EQ(metrics.Values().PollRequests, 2);
+  EXPECT_GE(metrics.Values().PollSeconds.value_or(-1), 0);
+
+  // Only the processors, and the load did not come: left out, while the area keeps its value.
   metrics.StartPoll();
-  metrics.EndPoll(Polled(0, 0));  // nothing asked: nothing learnt
-  EXPECT_FALSE(metrics.Values().Up);
+  metrics.Add(Update(P, 768, Load({})));
+  metrics.EndPoll(Polled(1, 1));
+  EXPECT_TRUE(metrics.Values().Up);
+  EXPECT_FALSE(metrics.Values().Items.at({P, 768}).Load);
+  EXPECT_EQ(metrics.Values().Items.at({S, 31}).UsedBytes, 50u);
   metrics.StartPoll();
-  metrics.Add(Update(I, 1, Interface("eth1", 1, 2, 8)));
-  metrics.EndPoll(Polled(3, 1));
+  metrics.EndPoll(Polled(0, 0));  // nothing asked, nothing learnt
   EXPECT_TRUE(metrics.Values().Up);
 
   metrics.StartPoll();
-  metrics.Add(Update(I, 1, Interface("eth1", 3, 4, 8)));
+  metrics.Add(Update(I, 1, Counters("eth1", 3, 4)));
   metrics.Disconnect();
-  // A poll that ends after the disconnect changes nothing.
-  metrics.EndPoll(Polled(3, 3));
-  metrics.Add(Update(I, 1, Interface("eth1", 3, 4, 8)));
-  EXPECT_EQ(RenderMetrics(metrics.Values()),
-            "# HELP corvane_up Whether the last poll of the host got answers (1) or not (0); 0 "
-            "while not connected.\n"
-            "# TYPE corvane_up gauge\n"
-            "corvane_up{host=\"h\"} 0\n");
+  metrics.EndPoll(Polled(3, 3));  // ends after the disconnect: changes nothing
+  EXPECT_EQ(Lines(RenderMetrics(metrics.Values())),
+            (std::vector<std::string>{"# TYPE corvane_up gauge", R"(corvane_up{host="h"} 0)"}));
 }
 
 // An interface whose speed did not come has none, rather than the 1 bit/s its rates divide by.
@@ -258,28 +216,15 @@ TEST_P(ListenAddress, ParsesOrSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Metrics, ListenAddress,
-    ::testing::Values(
-        AddressCase{"Ipv4", "127.0.0.1:9163", "127.0.0.1", 9163, ""},
-        AddressCase{"Ipv6", "[::1]:65535", "::1", 65535, ""},
-        AddressCase{"Localhost", "LocalHost:1", "127.0.0.1", 1, ""},
-        AddressCase{"Everywhere", "0.0.0.0:9163", "0.0.0.0", 9163, ""},
-        AddressCase{"NoPort", "127.0.0.1", nullptr, 0,
-                    "no port (write address:port, for example 127.0.0.1:9163)"},
-        AddressCase{"NoAddress", ":9163", nullptr, 0,
-                    "no address (write address:port, for example 127.0.0.1:9163)"},
-        AddressCase{"Ipv6WithoutBrackets", "::1:9163", nullptr, 0,
-                    "write an IPv6 address in brackets, for example [::1]:9163"},
-        AddressCase{"BracketsWithoutColon", "[::1]9163", nullptr, 0,
-                    "write an IPv6 address as [address]:port, for example [::1]:9163"},
-        AddressCase{"PortZero", "127.0.0.1:0", nullptr, 0,
-                    "\"0\" is no port number from 1 to 65535"},
-        AddressCase{"PortTooBig", "127.0.0.1:65536", nullptr, 0,
-                    "\"65536\" is no port number from 1 to 65535"},
-        AddressCase{"PortWithSign", "127.0.0.1:+80", nullptr, 0,
-                    "\"+80\" is no port number from 1 to 65535"},
-        AddressCase{"EmptyPort", "[::1]:", nullptr, 0, "\"\" is no port number from 1 to 65535"},
-        AddressCase{"HostName", "example.org:9163", nullptr, 0,
-                    "\"example.org\" is no IP address"}),
+    ::testing::Values(AddressCase{"Ipv4", "127.0.0.1:9163", "127.0.0.1", 9163, ""},
+                      AddressCase{"Ipv6", "[::1]:65535", "::1", 65535, ""},
+                      AddressCase{"Localhost", "LocalHost:1", "127.0.0.1", 1, ""},
+                      AddressCase{"Ipv6WithoutBrackets", "::1:9163", nullptr, 0,
+                                  "write an IPv6 address in brackets, for example [::1]:9163"},
+                      AddressCase{"PortTooBig", "127.0.0.1:65536", nullptr, 0,
+                                  "\"65536\" is no port number from 1 to 65535"},
+                      AddressCase{"HostName", "example.org:9163", nullptr, 0,
+                                  "\"example.org\" is no IP address"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
