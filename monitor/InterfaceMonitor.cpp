@@ -85,11 +85,12 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
   uint32_t speed = 0;
   if (!values.at(1).Ok() || !TryStrToLW(values[1].Text, speed)) speed = 0;
   interface.Speed = speed == 0 ? 1 : speed;
+  interface.ReportedSpeed = speed;
   // ifSpeed stops at 4,294,967,295; a faster interface tells its speed in Mbit/s.
   uint32_t megabits = 0;
   if (speed == UINT32_MAX && values.size() > 7 && values[7].Ok() &&
       TryStrToLW(values[7].Text, megabits) && megabits > 0) {
-    interface.Speed = uint64_t{megabits} * 1000000;
+    interface.Speed = interface.ReportedSpeed = uint64_t{megabits} * 1000000;
   }
   interface.IfType = Text(values.at(2));
   const bool wide = pending.Bits == 64;
@@ -168,7 +169,7 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
       {interface.Out, values.at(2), "Out: %1", "lblInterfaceOut%1", LogTag::InterfaceOut},
   };
   update.Raw.Name = interface.Descr;
-  update.Raw.SpeedBits = interface.Speed;
+  update.Raw.SpeedBits = interface.ReportedSpeed;
   update.Raw.CounterBits = interface.CounterBits;
   std::optional<uint64_t>* raws[] = {&update.Raw.InOctets, &update.Raw.OutOctets};
   std::optional<double> percent;

@@ -21,8 +21,9 @@ struct TInterface {
   int32_t Index = 0;
   QString Descr;
   QString IfType;
-  uint64_t Speed = 1;    // bits per second, never 0
-  int CounterBits = 32;  // the octet counters read: 32 or 64 bits wide
+  uint64_t Speed = 1;          // bits per second, never 0
+  uint64_t ReportedSpeed = 0;  // as the agent gave it; 0: unknown
+  int CounterBits = 32;        // the octet counters read: 32 or 64 bits wide
   TCounterReading In;
   TCounterReading Out;
   std::string OutOctetsOid;

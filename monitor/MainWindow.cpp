@@ -263,6 +263,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
   acLoadSettings->trigger();
+  Metrics.Serve(frmOptions->MetricsAddress(), this);
   UpdateCommunityBox();
   if (cbxCommunity->count() > 0) {
     cbxCommunity->setCurrentIndex(0);
@@ -408,6 +409,7 @@ void TForm1::FinishConnect() {
   Timer1->setInterval(QueryInterval * 60 * 1000);
   Timer1->start();
   SetCaption(QStringLiteral("Corvane - ") + FHostText);
+  Metrics.Values.Connect(FHostText);
   FConnecting = false;
   // The first values appear without waiting a full period.
   Timer1Timer();
@@ -434,6 +436,7 @@ void TForm1::FailConnect(const QString& message) {
 
 void TForm1::Disconnect() {
   Connection.Cancel();
+  Metrics.Values.Disconnect();
   FConnecting = false;
   FPolling = false;
   if (Logging) LogFile.Close();
@@ -526,6 +529,7 @@ void TForm1::ApplyUpdate(const TRowUpdate& update) {
   auto* gauge = rows->Named<TGauge>(GaugeName(update.Kind, update.Index));
   auto* chart = rows->Named<TChart>(ChartName(update.Kind, update.Index));
   if (!gauge || !chart) return;
+  Metrics.Values.Add(update);
   if (update.Gauge) {
     gauge->SetPosition(*update.Gauge);
   } else {
@@ -556,11 +560,13 @@ void TForm1::PollKinds(std::initializer_list<TItemKind> kinds) {
   // Refresh while not connected.
   if (FPolling || !Timer1->isActive()) return;
   FPolling = true;
+  Metrics.Values.StartPoll();
   Connection.Poll(kinds, [this](std::exception_ptr error) { EndPoll(error); });
 }
 
 void TForm1::EndPoll(std::exception_ptr error) {
   const TReadRun& run = Reader.Run();
+  Metrics.Values.EndPoll(run);
   if (run.Answers > 0) FLastAnswer = Clock::Now();
   if (run.Answers == 0 && run.Requests > 0) {
     SetStatus(QStringLiteral("No answer from %1 since %2")
@@ -578,6 +584,7 @@ void TForm1::EndPoll(std::exception_ptr error) {
 void TForm1::RunOptions() {
   const TOptionsSnapshot before = frmOptions->Snapshot();
   frmOptions->exec();
+  Metrics.Serve(frmOptions->MetricsAddress(), this);
   UpdateCommunityBox();
   if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {
     MessageBoxes().Information(

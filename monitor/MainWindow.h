@@ -14,6 +14,7 @@
 #include "Connection.h"
 #include "GraphPanel.h"
 #include "Items.h"
+#include "MetricsServer.h"
 #include "SettingsFile.h"
 #include "SnmpClient.h"
 #include "SnmpReader.h"
@@ -73,6 +74,7 @@ class TForm1 : public QMainWindow {
   bool Logging = false;
   TActivityLog LogFile;
   TSettingsFile Settings;
+  TMetricsServer Metrics;
 
   // A Connect or a poll is under way (or its message box is open).
   bool Busy() const { return FConnecting || FPolling; }

@@ -6,13 +6,17 @@ set -euo pipefail
 what=${1:-test}
 # dpkg-dev and file: `cpack -G DEB` finds the package's dependencies with dpkg-shlibdeps.
 # libsecret-1-0: QtKeychain loads it at run time to reach the desktop keyring.
-packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev
-          qtkeychain-qt6-dev libsecret-1-0 snmp snmpd dpkg-dev file)
+# qt6-websockets-dev: Qt's CMake files for the HTTP server require it, though the package does
+# not depend on it.
+packages=(cmake ninja-build g++ libssl-dev qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
+          libxkbcommon-dev libvulkan-dev libgl-dev qtkeychain-qt6-dev libsecret-1-0 snmp snmpd
+          dpkg-dev file)
 if [ "$what" = test ]; then
   # dbus, gnome-keyring: a private secret service for the keyring tests (dbus-run-session);
   # libsecret-tools: secret-tool, to look at what they stored.
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
-             libclang-rt-14-dev xvfb xauth imagemagick dbus gnome-keyring libsecret-tools)
+             libclang-rt-14-dev xvfb xauth imagemagick dbus gnome-keyring libsecret-tools
+             prometheus)
 fi
 
 missing=()
@@ -26,7 +30,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-# The snmpd package would start the system's own agent; Corvane starts its own when needed.
+# The snmpd and prometheus packages would start the system's own services; Corvane's scripts
+# and tests start their own when needed.
 if [ ! -e /usr/sbin/policy-rc.d ]; then
   echo exit 101 | $sudo tee /usr/sbin/policy-rc.d >/dev/null
   $sudo chmod +x /usr/sbin/policy-rc.d

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "MonitorTypes.h"
+
+struct TReadRun;
+
+// What the metrics endpoint shows: the host, how its last poll went, and the values of the
+// last poll of each item as the agent gave them.
+struct TMetricsValues {
+  QString Host;     // the host box's text of the connection (or of the last one)
+  bool Up = false;  // the last poll got answers
+  std::optional<double> PollSeconds;
+  std::optional<int> PollRequests;
+  std::map<std::pair<TItemKind, int32_t>, TRawValues> Items;  // by kind and index
+};
+
+// The values in the Prometheus text exposition format (version 0.0.4), independent of the
+// locale: a family per metric that has samples, a value that did not come left out.
+QByteArray RenderMetrics(const TMetricsValues& values);
+
+// A label value as the format wants it: backslash, double quote and line feed escaped.
+QByteArray EscapeLabelValue(const QString& value);
+
+// The values as the window's connection and polls change them. Items of a poll show once the
+// poll has ended, so a scrape never sees half of one; items that a poll did not ask for keep
+// the values of their own last poll.
+class TMetrics {
+ public:
+  const TMetricsValues& Values() const { return FValues; }
+
+  // A connection to host has come through: up, no poll yet.
+  void Connect(const QString& host);
+  void StartPoll();
+  // One item's values of the poll under way.
+  void Add(const TRowUpdate& update);
+  // The poll under way has ended: up when it got answers (unchanged when it asked nothing).
+  void EndPoll(const TReadRun& run);
+  // Nothing but the last host, down.
+  void Disconnect();
+
+ private:
+  TMetricsValues FValues;
+  std::map<std::pair<TItemKind, int32_t>, TRawValues> FPending;
+  QElapsedTimer FPollTimer;
+  bool FConnected = false;
+};
