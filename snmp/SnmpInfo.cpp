@@ -1,7 +1,9 @@
 #include "SnmpInfo.h"
 
+#include <bit>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -52,6 +54,19 @@ uint32_t UnsignedTextToInt(std::string_view text) {
   return 0;
 }
 
+// The same for Counter64: the signed rule's 64-bit pattern, or decimal up to 2^64 - 1.
+uint64_t Unsigned64TextToInt(std::string_view text) {
+  text = Trim(text);
+  int64_t value = 0;
+  bool hex = false;
+  if (ParseIntegerText(text, value, hex)) return static_cast<uint64_t>(value);
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  uint64_t magnitude = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, magnitude);
+  return error == std::errc() && end == last ? magnitude : 0;
+}
+
 // The one encoder: writes items into a buffer sized beforehand. Begin writes the tag and a
 // one-octet length placeholder, End fills it in (moving the content when the length needs the
 // long form).
@@ -84,11 +99,10 @@ class TTlvWriter {
   }
   // Short form up to 127, else 0x80+k and the k octets without leading zero.
   void PutLength(uint32_t length) { PutLengthAt(cursor_, length); }
-  // Octets of a 32-bit pattern from its most significant non-zero octet (0 gives 00); with
+  // Octets of a pattern from its most significant non-zero octet (0 gives 00); with
   // keepPositive a leading 00 where the first octet would read as negative.
-  void PutPattern(uint32_t pattern, bool keepPositive) {
-    int shift = 24;
-    while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
+  void PutPattern(uint64_t pattern, bool keepPositive) {
+    int shift = pattern == 0 ? 0 : (std::bit_width(pattern) - 1) / 8 * 8;
     if (keepPositive && ((pattern >> shift) & 0x80) != 0) Put('\0');
     for (; shift >= 0; shift -= 8) Put(static_cast<char>((pattern >> shift) & 0xFF));
   }
@@ -135,6 +149,9 @@ class TTlvWriter {
         PutSignedInt(SnmpStrToIntDef(text));
         return;
       case SnmpTag::Null:
+      case SnmpTag::NoSuchObject:
+      case SnmpTag::NoSuchInstance:
+      case SnmpTag::EndOfMibView:
         return;
       case SnmpTag::ObjectId:
         PutOid(text);
@@ -142,10 +159,15 @@ class TTlvWriter {
       case SnmpTag::IpAddress:
         PutIp(text);
         return;
+      // No leading zero even where the first octet has its high bit set: the form these have
+      // always gone out in.
       case SnmpTag::Counter32:
       case SnmpTag::Gauge32:
       case SnmpTag::TimeTicks:
         PutPattern(UnsignedTextToInt(text), false);
+        return;
+      case SnmpTag::Counter64:
+        PutPattern(Unsigned64TextToInt(text), true);
         return;
       default:
         Put(text);
@@ -165,7 +187,12 @@ class TTlvWriter {
       case SnmpTag::TimeTicks:
       case SnmpTag::IpAddress:
         return 5;
+      case SnmpTag::Counter64:
+        return 9;
       case SnmpTag::Null:
+      case SnmpTag::NoSuchObject:
+      case SnmpTag::NoSuchInstance:
+      case SnmpTag::EndOfMibView:
         return 0;
       case SnmpTag::ObjectId:
         return OidBound(text);
@@ -288,12 +315,15 @@ std::string DecodeValue(std::string_view content, int32_t type) {
         text += std::to_string(static_cast<uint8_t>(content[i]));
       }
       return text;
+    // Counter64 takes up to nine octets, the first a leading zero; longer contents keep their
+    // low 64 bits.
     case SnmpTag::Counter32:
     case SnmpTag::Gauge32:
-    case SnmpTag::TimeTicks: {
+    case SnmpTag::TimeTicks:
+    case SnmpTag::Counter64: {
       uint64_t sum = 0;
       for (const char c : content) sum = (sum << 8) + static_cast<uint8_t>(c);
-      return std::to_string(static_cast<int64_t>(sum));
+      return std::to_string(sum);
     }
     default:
       return text;
@@ -351,7 +381,34 @@ int32_t ReadNumber(size_t& pos, std::string_view message) {
   return SnmpStrToIntDef(ItemText(kind, tag, content));
 }
 
+constexpr const char* kErrorStatusNames[] = {"noError",
+                                             "tooBig",
+                                             "noSuchName",
+                                             "badValue",
+                                             "readOnly",
+                                             "genErr",
+                                             "noAccess",
+                                             "wrongType",
+                                             "wrongLength",
+                                             "wrongEncoding",
+                                             "wrongValue",
+                                             "noCreation",
+                                             "inconsistentValue",
+                                             "resourceUnavailable",
+                                             "commitFailed",
+                                             "undoFailed",
+                                             "authorizationError",
+                                             "notWritable",
+                                             "inconsistentName"};
+
 }  // namespace
+
+std::string ErrorStatusName(int32_t status) {
+  if (status >= 0 && static_cast<size_t>(status) < std::size(kErrorStatusNames)) {
+    return kErrorStatusNames[status];
+  }
+  return std::to_string(status);
+}
 
 bool ParseIntegerText(std::string_view text, int64_t& value, bool& hex) {
   value = 0;
