@@ -1,5 +1,6 @@
 #include "SnmpInfo.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -370,6 +371,13 @@ std::string ItemText(TItemKind kind, int32_t tag, std::string_view content) {
   }
 }
 
+// Reads one item at pos: its text and type.
+std::string ReadItemText(size_t& pos, std::string_view message, int32_t& type) {
+  std::string_view content;
+  const TItemKind kind = ReadHeader(pos, message, type, content);
+  return ItemText(kind, type, content);
+}
+
 // The text-to-integer rule applied to an item's text, without building the text where the
 // number is known directly.
 int32_t ReadNumber(size_t& pos, std::string_view message) {
@@ -502,9 +510,7 @@ std::string IpTextToBytes(const std::string& text) {
 }
 
 std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType) {
-  std::string_view content;
-  const TItemKind kind = ReadHeader(pos, message, valueType, content);
-  return ItemText(kind, valueType, content);
+  return ReadItemText(pos, message, valueType);
 }
 
 TSNMPInfo::TSNMPInfo(TIdSNMP* owner) : Owner(owner) {
@@ -576,6 +582,14 @@ int32_t TSNMPInfo::ValueTypeAt(size_t index) const {
 }
 
 std::string TSNMPInfo::EncodeMessage() {
+  return Encode(true);
+}
+
+std::string TSNMPInfo::EncodePdu() {
+  return Encode(false);
+}
+
+std::string TSNMPInfo::Encode(bool wholeMessage) {
   PadValues();
   // Every item header takes at most six octets, every INTEGER at most five.
   size_t capacity = 8 * 6 + 4 * 5 + community_.size();
@@ -590,11 +604,14 @@ std::string TSNMPInfo::EncodeMessage() {
     out.PutSignedInt(value);
     out.End(mark);
   };
-  const size_t message = out.Begin(SnmpTag::Sequence);
-  putInteger(Version);
-  const size_t community = out.Begin(SnmpTag::OctetString);
-  out.Put(community_);
-  out.End(community);
+  size_t message = 0;
+  if (wholeMessage) {
+    message = out.Begin(SnmpTag::Sequence);
+    putInteger(Version);
+    const size_t community = out.Begin(SnmpTag::OctetString);
+    out.Put(community_);
+    out.End(community);
+  }
   const size_t pdu = out.Begin(PduType);
   putInteger(RequestId);
   putInteger(ErrStatus);
@@ -613,7 +630,7 @@ std::string TSNMPInfo::EncodeMessage() {
   }
   out.End(list);
   out.End(pdu);
-  out.End(message);
+  if (wholeMessage) out.End(message);
   return out.Finish();
 }
 
@@ -629,19 +646,32 @@ void TSNMPInfo::DecodeMessage(const std::string& message) {
     pos = communityPos;
     SetCommunity(ReadItem(pos, message, type));
   }
-  PduType = ReadNumber(pos, message);
-  RequestId = ReadNumber(pos, message);
-  ErrStatus = ReadNumber(pos, message);
-  ErrIndex = ReadNumber(pos, message);
+  DecodePduAt(message, pos, endMark);
+}
+
+void TSNMPInfo::DecodePdu(const std::string& pdu) {
+  // The bindings end with the PDU's content (or the octets that arrived).
+  size_t pos = 2;
+  const uint64_t length = DecodeLengthView(pos, pdu);
+  const auto end = static_cast<size_t>(std::min<uint64_t>(pos + length, pdu.size() + 1));
+  DecodePduAt(pdu, 1, end);
+}
+
+void TSNMPInfo::DecodePduAt(std::string_view bytes, size_t pos, size_t end) {
+  PduType = ReadNumber(pos, bytes);
+  RequestId = ReadNumber(pos, bytes);
+  ErrStatus = ReadNumber(pos, bytes);
+  ErrIndex = ReadNumber(pos, bytes);
+  int32_t type = 0;
   std::string_view header;
-  ReadHeader(pos, message, type, header);
+  ReadHeader(pos, bytes, type, header);
   // A length claiming more octets than arrived must not keep the loop alive: stop at the end of
   // the message and on a binding that moves nothing.
-  while (pos < endMark && pos <= message.size()) {
+  while (pos < end && pos <= bytes.size()) {
     const size_t start = pos;
-    ReadHeader(pos, message, type, header);
-    std::string oid = ReadItem(pos, message, type);
-    std::string value = ReadItem(pos, message, type);
+    ReadHeader(pos, bytes, type, header);
+    std::string oid = ReadItemText(pos, bytes, type);
+    std::string value = ReadItemText(pos, bytes, type);
     if (pos == start) break;
     AppendBinding(std::move(oid), std::move(value), type);
   }

@@ -96,11 +96,19 @@ class TSNMPInfo {
 
   // The message octets of the record (pads the values first).
   std::string EncodeMessage();
+  // The PDU alone (tag PduType, request-id, error fields, bindings), as a scoped PDU carries it.
+  std::string EncodePdu();
   // Fills the record from a message, appending its bindings; raises ERangeError on a read past
   // the end (what was decoded until then stays).
   void DecodeMessage(const std::string& message);
+  // Fills PduType, RequestId, ErrStatus and ErrIndex from a PDU and appends its bindings, as
+  // DecodeMessage does for the PDU of a message; raises ERangeError as DecodeMessage does.
+  void DecodePdu(const std::string& pdu);
 
  private:
+  std::string Encode(bool wholeMessage);
+  // Reads the PDU at pos and its bindings until pos reaches end (1-based positions).
+  void DecodePduAt(std::string_view bytes, size_t pos, size_t end);
   void AppendBinding(std::string&& oid, std::string&& value, int32_t valueType);
 
   struct TValue {

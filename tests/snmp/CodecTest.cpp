@@ -549,6 +549,47 @@ INSTANTIATE_TEST_SUITE_P(
             {SnmpTag::OctetString, SnmpTag::Integer, SnmpTag::EndOfMibView}}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST(EncodePdu, IsThePduPartOfTheMessage) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity(kCommunity);
+  info.AddVarBind("1.3.6.1.2.1.1.3.0", "", 4);
+  info.PduType = SnmpTag::GetRequest;
+  // 30 26, version 02 01 00, community 04 06 and six octets: the PDU starts at offset 13.
+  EXPECT_TRUE(SameOctets(info.EncodeMessage().substr(13), info.EncodePdu()));
+}
+
+TEST(DecodePdu, ReadsWhatDecodeMessageReadsAndStopsAtThePdusEnd) {
+  const std::string message = Hex(kBulkCounter64Reply);
+  TSNMPInfo whole(nullptr);
+  whole.SetCommunity("public");
+  whole.DecodeMessage(message);
+  // 30 81 B8, 02 01 01, 04 06 "public": the PDU starts at offset 14. A binding after it is not
+  // the PDU's.
+  TSNMPInfo pdu(nullptr);
+  pdu.DecodePdu(message.substr(14) + Hex("30 05 06 01 2B 05 00"));
+  EXPECT_EQ(whole.PduType, pdu.PduType);
+  EXPECT_EQ(whole.RequestId, pdu.RequestId);
+  ASSERT_EQ(whole.Count(), pdu.Count());
+  for (size_t i = 0; i < pdu.Count(); ++i) {
+    EXPECT_EQ(whole.OidAt(i), pdu.OidAt(i));
+    EXPECT_EQ(whole.ValueAt(i), pdu.ValueAt(i));
+  }
+  EXPECT_THROW(pdu.DecodePdu(Hex("A2")), ERangeError);
+}
+
+TEST(DecodePdu, ReportRoundTrip) {
+  TSNMPInfo sent(nullptr);
+  sent.PduType = SnmpTag::Report;
+  sent.RequestId = -5;
+  sent.AddVarBind("1.3.6.1.6.3.15.1.1.4.0", "7", SnmpTag::Counter32);
+  TSNMPInfo received(nullptr);
+  received.DecodePdu(sent.EncodePdu());
+  EXPECT_EQ(SnmpTag::Report, received.PduType);
+  EXPECT_EQ(-5, received.RequestId);
+  ASSERT_EQ(1u, received.Count());
+  EXPECT_EQ("7", received.ValueAt(0));
+}
+
 struct TMalformedCase {
   const char* name;
   const char* octets;
