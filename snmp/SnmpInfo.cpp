@@ -24,15 +24,15 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-// Takes the leading arc of text from pos (moving past its dot) and gives its number by the
-// text-to-integer rule; plain digits are read in the same pass.
-int32_t NextArc(std::string_view text, size_t& pos) {
+// Takes the leading arc of text from pos (moving past its dot) and gives its number: plain
+// decimal up to 4294967295, as arcs go, anything else by the text-to-integer rule.
+int64_t NextArc(std::string_view text, size_t& pos) {
   const size_t start = pos;
   uint64_t value = 0;
   bool plain = true;
   for (; pos < text.size() && text[pos] != '.'; ++pos) {
     const char c = text[pos];
-    if (c < '0' || c > '9' || value > INT32_MAX) {
+    if (c < '0' || c > '9' || value > UINT32_MAX) {
       plain = false;
     } else {
       value = value * 10 + static_cast<uint64_t>(c - '0');
@@ -40,7 +40,7 @@ int32_t NextArc(std::string_view text, size_t& pos) {
   }
   const std::string_view part = text.substr(start, pos - start);
   if (pos < text.size()) ++pos;
-  if (plain && !part.empty() && value <= INT32_MAX) return static_cast<int32_t>(value);
+  if (plain && !part.empty() && value <= UINT32_MAX) return static_cast<int64_t>(value);
   return SnmpStrToIntDef(std::string(part));
 }
 
@@ -489,10 +489,10 @@ uint32_t DecodeOidArc(size_t& pos, const std::string& content) {
 
 int32_t TakeArc(std::string& text) {
   size_t pos = 0;
-  const int32_t number = NextArc(text, pos);
+  const int64_t arc = NextArc(text, pos);
   // A text without a dot is taken whole.
   text.erase(0, pos);
-  return number;
+  return arc > INT32_MAX ? 0 : static_cast<int32_t>(arc);
 }
 
 std::string OidTextToBytes(const std::string& text) {

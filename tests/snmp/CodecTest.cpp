@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TOidCase{"1.3.6.1.2.1.1.3.0", "2B 06 01 02 01 01 03 00"},
                       TOidCase{"1.3.6.1.2.1.25.3.3.1.2.768", "2B 06 01 02 01 19 03 03 01 02 86 00"},
                       TOidCase{"1.3.6.1.4.1.8072.3.2.10", "2B 06 01 04 01 BF 08 03 02 0A"},
+                      TOidCase{"1.3.6.1.4.1.4294967295", "2B 06 01 04 01 8F FF FF FF 7F"},
                       TOidCase{"0.0", "00"}, TOidCase{"2.999.1", "88 37 01"}));
 
 TEST(OidBytesToText, ArcsUseTheFullUnsignedRange) {
@@ -137,11 +138,12 @@ TEST(OidArc, BaseOneHundredTwentyEight) {
 }
 
 TEST(TakeArc, ShortensTheTextInPlace) {
-  std::string text = "12.x.7";
+  std::string text = "12.x.7.4294967295";
   EXPECT_EQ(12, TakeArc(text));
-  EXPECT_EQ("x.7", text);
+  EXPECT_EQ("x.7.4294967295", text);
   EXPECT_EQ(0, TakeArc(text));
   EXPECT_EQ(7, TakeArc(text));
+  EXPECT_EQ(0, TakeArc(text));
   EXPECT_EQ("", text);
 }
 
