@@ -1,7 +1,10 @@
 #include "SnmpInfo.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -21,15 +24,15 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-// Takes the leading arc of text from pos (moving past its dot) and gives its number by the
-// text-to-integer rule; plain digits are read in the same pass.
-int32_t NextArc(std::string_view text, size_t& pos) {
+// Takes the leading arc of text from pos (moving past its dot) and gives its number: plain
+// decimal up to 4294967295, as arcs go, anything else by the text-to-integer rule.
+int64_t NextArc(std::string_view text, size_t& pos) {
   const size_t start = pos;
   uint64_t value = 0;
   bool plain = true;
   for (; pos < text.size() && text[pos] != '.'; ++pos) {
     const char c = text[pos];
-    if (c < '0' || c > '9' || value > INT32_MAX) {
+    if (c < '0' || c > '9' || value > UINT32_MAX) {
       plain = false;
     } else {
       value = value * 10 + static_cast<uint64_t>(c - '0');
@@ -37,7 +40,7 @@ int32_t NextArc(std::string_view text, size_t& pos) {
   }
   const std::string_view part = text.substr(start, pos - start);
   if (pos < text.size()) ++pos;
-  if (plain && !part.empty() && value <= INT32_MAX) return static_cast<int32_t>(value);
+  if (plain && !part.empty() && value <= UINT32_MAX) return static_cast<int64_t>(value);
   return SnmpStrToIntDef(std::string(part));
 }
 
@@ -50,6 +53,19 @@ uint32_t UnsignedTextToInt(std::string_view text) {
     return static_cast<uint32_t>(value);
   }
   return 0;
+}
+
+// The same for Counter64: the signed rule's 64-bit pattern, or decimal up to 2^64 - 1.
+uint64_t Unsigned64TextToInt(std::string_view text) {
+  text = Trim(text);
+  int64_t value = 0;
+  bool hex = false;
+  if (ParseIntegerText(text, value, hex)) return static_cast<uint64_t>(value);
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  uint64_t magnitude = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, magnitude);
+  return error == std::errc() && end == last ? magnitude : 0;
 }
 
 // The one encoder: writes items into a buffer sized beforehand. Begin writes the tag and a
@@ -84,11 +100,10 @@ class TTlvWriter {
   }
   // Short form up to 127, else 0x80+k and the k octets without leading zero.
   void PutLength(uint32_t length) { PutLengthAt(cursor_, length); }
-  // Octets of a 32-bit pattern from its most significant non-zero octet (0 gives 00); with
+  // Octets of a pattern from its most significant non-zero octet (0 gives 00); with
   // keepPositive a leading 00 where the first octet would read as negative.
-  void PutPattern(uint32_t pattern, bool keepPositive) {
-    int shift = 24;
-    while (shift > 0 && ((pattern >> shift) & 0xFF) == 0) shift -= 8;
+  void PutPattern(uint64_t pattern, bool keepPositive) {
+    int shift = pattern == 0 ? 0 : (std::bit_width(pattern) - 1) / 8 * 8;
     if (keepPositive && ((pattern >> shift) & 0x80) != 0) Put('\0');
     for (; shift >= 0; shift -= 8) Put(static_cast<char>((pattern >> shift) & 0xFF));
   }
@@ -135,6 +150,9 @@ class TTlvWriter {
         PutSignedInt(SnmpStrToIntDef(text));
         return;
       case SnmpTag::Null:
+      case SnmpTag::NoSuchObject:
+      case SnmpTag::NoSuchInstance:
+      case SnmpTag::EndOfMibView:
         return;
       case SnmpTag::ObjectId:
         PutOid(text);
@@ -142,10 +160,15 @@ class TTlvWriter {
       case SnmpTag::IpAddress:
         PutIp(text);
         return;
+      // No leading zero even where the first octet has its high bit set: the form these have
+      // always gone out in.
       case SnmpTag::Counter32:
       case SnmpTag::Gauge32:
       case SnmpTag::TimeTicks:
         PutPattern(UnsignedTextToInt(text), false);
+        return;
+      case SnmpTag::Counter64:
+        PutPattern(Unsigned64TextToInt(text), true);
         return;
       default:
         Put(text);
@@ -165,7 +188,12 @@ class TTlvWriter {
       case SnmpTag::TimeTicks:
       case SnmpTag::IpAddress:
         return 5;
+      case SnmpTag::Counter64:
+        return 9;
       case SnmpTag::Null:
+      case SnmpTag::NoSuchObject:
+      case SnmpTag::NoSuchInstance:
+      case SnmpTag::EndOfMibView:
         return 0;
       case SnmpTag::ObjectId:
         return OidBound(text);
@@ -288,12 +316,15 @@ std::string DecodeValue(std::string_view content, int32_t type) {
         text += std::to_string(static_cast<uint8_t>(content[i]));
       }
       return text;
+    // Counter64 takes up to nine octets, the first a leading zero; longer contents keep their
+    // low 64 bits.
     case SnmpTag::Counter32:
     case SnmpTag::Gauge32:
-    case SnmpTag::TimeTicks: {
+    case SnmpTag::TimeTicks:
+    case SnmpTag::Counter64: {
       uint64_t sum = 0;
       for (const char c : content) sum = (sum << 8) + static_cast<uint8_t>(c);
-      return std::to_string(static_cast<int64_t>(sum));
+      return std::to_string(sum);
     }
     default:
       return text;
@@ -340,6 +371,13 @@ std::string ItemText(TItemKind kind, int32_t tag, std::string_view content) {
   }
 }
 
+// Reads one item at pos: its text and type.
+std::string ReadItemText(size_t& pos, std::string_view message, int32_t& type) {
+  std::string_view content;
+  const TItemKind kind = ReadHeader(pos, message, type, content);
+  return ItemText(kind, type, content);
+}
+
 // The text-to-integer rule applied to an item's text, without building the text where the
 // number is known directly.
 int32_t ReadNumber(size_t& pos, std::string_view message) {
@@ -351,7 +389,34 @@ int32_t ReadNumber(size_t& pos, std::string_view message) {
   return SnmpStrToIntDef(ItemText(kind, tag, content));
 }
 
+constexpr const char* kErrorStatusNames[] = {"noError",
+                                             "tooBig",
+                                             "noSuchName",
+                                             "badValue",
+                                             "readOnly",
+                                             "genErr",
+                                             "noAccess",
+                                             "wrongType",
+                                             "wrongLength",
+                                             "wrongEncoding",
+                                             "wrongValue",
+                                             "noCreation",
+                                             "inconsistentValue",
+                                             "resourceUnavailable",
+                                             "commitFailed",
+                                             "undoFailed",
+                                             "authorizationError",
+                                             "notWritable",
+                                             "inconsistentName"};
+
 }  // namespace
+
+std::string ErrorStatusName(int32_t status) {
+  if (status >= 0 && static_cast<size_t>(status) < std::size(kErrorStatusNames)) {
+    return kErrorStatusNames[status];
+  }
+  return std::to_string(status);
+}
 
 bool ParseIntegerText(std::string_view text, int64_t& value, bool& hex) {
   value = 0;
@@ -424,10 +489,10 @@ uint32_t DecodeOidArc(size_t& pos, const std::string& content) {
 
 int32_t TakeArc(std::string& text) {
   size_t pos = 0;
-  const int32_t number = NextArc(text, pos);
+  const int64_t arc = NextArc(text, pos);
   // A text without a dot is taken whole.
   text.erase(0, pos);
-  return number;
+  return arc > INT32_MAX ? 0 : static_cast<int32_t>(arc);
 }
 
 std::string OidTextToBytes(const std::string& text) {
@@ -445,9 +510,7 @@ std::string IpTextToBytes(const std::string& text) {
 }
 
 std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType) {
-  std::string_view content;
-  const TItemKind kind = ReadHeader(pos, message, valueType, content);
-  return ItemText(kind, valueType, content);
+  return ReadItemText(pos, message, valueType);
 }
 
 TSNMPInfo::TSNMPInfo(TIdSNMP* owner) : Owner(owner) {
@@ -519,6 +582,14 @@ int32_t TSNMPInfo::ValueTypeAt(size_t index) const {
 }
 
 std::string TSNMPInfo::EncodeMessage() {
+  return Encode(true);
+}
+
+std::string TSNMPInfo::EncodePdu() {
+  return Encode(false);
+}
+
+std::string TSNMPInfo::Encode(bool wholeMessage) {
   PadValues();
   // Every item header takes at most six octets, every INTEGER at most five.
   size_t capacity = 8 * 6 + 4 * 5 + community_.size();
@@ -533,11 +604,14 @@ std::string TSNMPInfo::EncodeMessage() {
     out.PutSignedInt(value);
     out.End(mark);
   };
-  const size_t message = out.Begin(SnmpTag::Sequence);
-  putInteger(Version);
-  const size_t community = out.Begin(SnmpTag::OctetString);
-  out.Put(community_);
-  out.End(community);
+  size_t message = 0;
+  if (wholeMessage) {
+    message = out.Begin(SnmpTag::Sequence);
+    putInteger(Version);
+    const size_t community = out.Begin(SnmpTag::OctetString);
+    out.Put(community_);
+    out.End(community);
+  }
   const size_t pdu = out.Begin(PduType);
   putInteger(RequestId);
   putInteger(ErrStatus);
@@ -556,7 +630,7 @@ std::string TSNMPInfo::EncodeMessage() {
   }
   out.End(list);
   out.End(pdu);
-  out.End(message);
+  if (wholeMessage) out.End(message);
   return out.Finish();
 }
 
@@ -572,19 +646,32 @@ void TSNMPInfo::DecodeMessage(const std::string& message) {
     pos = communityPos;
     SetCommunity(ReadItem(pos, message, type));
   }
-  PduType = ReadNumber(pos, message);
-  RequestId = ReadNumber(pos, message);
-  ErrStatus = ReadNumber(pos, message);
-  ErrIndex = ReadNumber(pos, message);
+  DecodePduAt(message, pos, endMark);
+}
+
+void TSNMPInfo::DecodePdu(const std::string& pdu) {
+  // The bindings end with the PDU's content (or the octets that arrived).
+  size_t pos = 2;
+  const uint64_t length = DecodeLengthView(pos, pdu);
+  const auto end = static_cast<size_t>(std::min<uint64_t>(pos + length, pdu.size() + 1));
+  DecodePduAt(pdu, 1, end);
+}
+
+void TSNMPInfo::DecodePduAt(std::string_view bytes, size_t pos, size_t end) {
+  PduType = ReadNumber(pos, bytes);
+  RequestId = ReadNumber(pos, bytes);
+  ErrStatus = ReadNumber(pos, bytes);
+  ErrIndex = ReadNumber(pos, bytes);
+  int32_t type = 0;
   std::string_view header;
-  ReadHeader(pos, message, type, header);
+  ReadHeader(pos, bytes, type, header);
   // A length claiming more octets than arrived must not keep the loop alive: stop at the end of
   // the message and on a binding that moves nothing.
-  while (pos < endMark && pos <= message.size()) {
+  while (pos < end && pos <= bytes.size()) {
     const size_t start = pos;
-    ReadHeader(pos, message, type, header);
-    std::string oid = ReadItem(pos, message, type);
-    std::string value = ReadItem(pos, message, type);
+    ReadHeader(pos, bytes, type, header);
+    std::string oid = ReadItemText(pos, bytes, type);
+    std::string value = ReadItemText(pos, bytes, type);
     if (pos == start) break;
     AppendBinding(std::move(oid), std::move(value), type);
   }

@@ -22,12 +22,52 @@ constexpr int32_t Counter32 = 0x41;
 constexpr int32_t Gauge32 = 0x42;
 constexpr int32_t TimeTicks = 0x43;
 constexpr int32_t Opaque = 0x44;
+constexpr int32_t Counter64 = 0x46;
+// SNMPv2 replies put these in place of a value: empty content, the tag says why.
+constexpr int32_t NoSuchObject = 0x80;
+constexpr int32_t NoSuchInstance = 0x81;
+constexpr int32_t EndOfMibView = 0x82;
 constexpr int32_t GetRequest = 0xA0;
 constexpr int32_t GetNextRequest = 0xA1;
 constexpr int32_t GetResponse = 0xA2;
+constexpr int32_t GetBulkRequest = 0xA5;
+constexpr int32_t Report = 0xA8;
 }  // namespace SnmpTag
 
-// One SNMPv1 message as a record of texts.
+// Values of the version field.
+namespace SnmpVersion {
+constexpr int32_t V1 = 0;
+constexpr int32_t V2c = 1;
+}  // namespace SnmpVersion
+
+// error-status values; SNMPv1 agents use 0 to 5.
+namespace SnmpErrorStatus {
+constexpr int32_t NoError = 0;
+constexpr int32_t TooBig = 1;
+constexpr int32_t NoSuchName = 2;
+constexpr int32_t BadValue = 3;
+constexpr int32_t ReadOnly = 4;
+constexpr int32_t GenErr = 5;
+constexpr int32_t NoAccess = 6;
+constexpr int32_t WrongType = 7;
+constexpr int32_t WrongLength = 8;
+constexpr int32_t WrongEncoding = 9;
+constexpr int32_t WrongValue = 10;
+constexpr int32_t NoCreation = 11;
+constexpr int32_t InconsistentValue = 12;
+constexpr int32_t ResourceUnavailable = 13;
+constexpr int32_t CommitFailed = 14;
+constexpr int32_t UndoFailed = 15;
+constexpr int32_t AuthorizationError = 16;
+constexpr int32_t NotWritable = 17;
+constexpr int32_t InconsistentName = 18;
+}  // namespace SnmpErrorStatus
+
+// The name of an error-status ("tooBig"), or its decimal text when it has none.
+std::string ErrorStatusName(int32_t status);
+
+// One SNMP message as a record of texts: SNMPv1 with Version 0, SNMPv2c with Version 1. A
+// GetBulkRequest carries non-repeaters in ErrStatus and max-repetitions in ErrIndex.
 class TSNMPInfo {
  public:
   // Takes community and port from the owner (which may be null: empty defaults).
@@ -56,11 +96,19 @@ class TSNMPInfo {
 
   // The message octets of the record (pads the values first).
   std::string EncodeMessage();
+  // The PDU alone (tag PduType, request-id, error fields, bindings), as a scoped PDU carries it.
+  std::string EncodePdu();
   // Fills the record from a message, appending its bindings; raises ERangeError on a read past
   // the end (what was decoded until then stays).
   void DecodeMessage(const std::string& message);
+  // Fills PduType, RequestId, ErrStatus and ErrIndex from a PDU and appends its bindings, as
+  // DecodeMessage does for the PDU of a message; raises ERangeError as DecodeMessage does.
+  void DecodePdu(const std::string& pdu);
 
  private:
+  std::string Encode(bool wholeMessage);
+  // Reads the PDU at pos and its bindings until pos reaches end (1-based positions).
+  void DecodePduAt(std::string_view bytes, size_t pos, size_t end);
   void AppendBinding(std::string&& oid, std::string&& value, int32_t valueType);
 
   struct TValue {

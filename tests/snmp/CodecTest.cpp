@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "IdSNMP.h"
 #include "SnmpInfo.h"
@@ -113,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TOidCase{"1.3.6.1.2.1.1.3.0", "2B 06 01 02 01 01 03 00"},
                       TOidCase{"1.3.6.1.2.1.25.3.3.1.2.768", "2B 06 01 02 01 19 03 03 01 02 86 00"},
                       TOidCase{"1.3.6.1.4.1.8072.3.2.10", "2B 06 01 04 01 BF 08 03 02 0A"},
+                      TOidCase{"1.3.6.1.4.1.4294967295", "2B 06 01 04 01 8F FF FF FF 7F"},
                       TOidCase{"0.0", "00"}, TOidCase{"2.999.1", "88 37 01"}));
 
 TEST(OidBytesToText, ArcsUseTheFullUnsignedRange) {
@@ -136,11 +138,12 @@ TEST(OidArc, BaseOneHundredTwentyEight) {
 }
 
 TEST(TakeArc, ShortensTheTextInPlace) {
-  std::string text = "12.x.7";
+  std::string text = "12.x.7.4294967295";
   EXPECT_EQ(12, TakeArc(text));
-  EXPECT_EQ("x.7", text);
+  EXPECT_EQ("x.7.4294967295", text);
   EXPECT_EQ(0, TakeArc(text));
   EXPECT_EQ(7, TakeArc(text));
+  EXPECT_EQ(0, TakeArc(text));
   EXPECT_EQ("", text);
 }
 
@@ -187,7 +190,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TItemCase{"Counter32Max", "41 05 00 FF FF FF FF", "4294967295", 0x41},
                       TItemCase{"Gauge32", "42 01 80", "128", 0x42},
                       TItemCase{"TimeTicks256", "43 02 01 00", "256", 0x43},
-                      TItemCase{"Counter64NotRecognised", "46 01 01", "", 0x46},
+                      TItemCase{"Counter64WithoutLeadingZero", "46 08 FF FF FF FF FF FF FF FE",
+                                "18446744073709551614", 0x46},
+                      TItemCase{"EndOfMibViewIgnoresContent", "82 01 07", "", 0x82},
+                      TItemCase{"UnknownTag", "47 01 01", "", 0x47},
                       TItemCase{"Sequence", "30 03 02 01 00", "$30", 0x30},
                       TItemCase{"GetResponse", "A2 00", "$A2", 0xA2},
                       TItemCase{"ContentPastEnd", "04 05 61 62", "", 4},
@@ -202,7 +208,7 @@ TEST(ReadItem, ContentPastEndLeavesPositionAfterLength) {
 }
 
 TEST(ReadItem, BindingsAfterAnUnknownTagStillDecode) {
-  const std::string message = Hex("46 01 01 05 00 02 01 07");
+  const std::string message = Hex("47 01 01 05 00 02 01 07");
   size_t pos = 1;
   int32_t type = 0;
   ReadItem(pos, message, type);
@@ -263,8 +269,47 @@ INSTANTIATE_TEST_SUITE_P(
                       TBindingCase{"IpAddress", "10.0.0.1", 0x40, "40 04 0A 00 00 01"},
                       TBindingCase{"Counter32Max", "4294967295", 0x41, "41 04 FF FF FF FF"},
                       TBindingCase{"TimeTicks", "256", 0x43, "43 02 01 00"},
-                      TBindingCase{"OtherTagCarriesText", "x", 0x46, "46 01 78"}),
+                      TBindingCase{"Counter64Hex", "$FF", 0x46, "46 02 00 FF"},
+                      TBindingCase{"Counter64NotANumber", "x", 0x46, "46 01 00"},
+                      TBindingCase{"NoSuchObjectIgnoresText", "x", 0x80, "80 00"},
+                      TBindingCase{"NoSuchInstance", "", 0x81, "81 00"},
+                      TBindingCase{"EndOfMibView", "", 0x82, "82 00"},
+                      TBindingCase{"OtherTagCarriesText", "x", 0x45, "45 01 78"}),
     [](const auto& param) { return std::string(param.param.name); });
+
+struct TCounter64Case {
+  const char* text;
+  const char* valueItem;
+};
+
+class Counter64Test : public ::testing::TestWithParam<TCounter64Case> {};
+TEST_P(Counter64Test, EncodesTheFewestOctetsAndDecodesBack) {
+  TSNMPInfo info(nullptr);
+  info.AddVarBind("1.3", GetParam().text, SnmpTag::Counter64);
+  const std::string message = info.EncodeMessage();
+  const std::string item = Hex(GetParam().valueItem);
+  ASSERT_GE(message.size(), item.size());
+  EXPECT_TRUE(SameOctets(item, message.substr(message.size() - item.size())));
+  size_t pos = 1;
+  int32_t type = 0;
+  EXPECT_EQ(GetParam().text, ReadItem(pos, item, type));
+  EXPECT_EQ(SnmpTag::Counter64, type);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Codec, Counter64Test,
+    ::testing::Values(TCounter64Case{"0", "46 01 00"}, TCounter64Case{"128", "46 02 00 80"},
+                      TCounter64Case{"4294967296", "46 05 01 00 00 00 00"},
+                      TCounter64Case{"9223372036854775808", "46 09 00 80 00 00 00 00 00 00 00"},
+                      TCounter64Case{"18446744073709551615", "46 09 00 FF FF FF FF FF FF FF FF"}));
+
+TEST(ErrorStatusName, NamesTheV2StatusesAndNumbersTheRest) {
+  EXPECT_EQ("noError", ErrorStatusName(SnmpErrorStatus::NoError));
+  EXPECT_EQ("tooBig", ErrorStatusName(SnmpErrorStatus::TooBig));
+  EXPECT_EQ("wrongEncoding", ErrorStatusName(SnmpErrorStatus::WrongEncoding));
+  EXPECT_EQ("inconsistentName", ErrorStatusName(SnmpErrorStatus::InconsistentName));
+  EXPECT_EQ("19", ErrorStatusName(19));
+  EXPECT_EQ("-1", ErrorStatusName(-1));
+}
 
 TEST(TSNMPInfo, AddVarBindPadsEarlierBindings) {
   TSNMPInfo info(nullptr);
@@ -382,6 +427,169 @@ TEST(DecodeMessage, RoundTripOfEncodedRecord) {
   ASSERT_EQ(2u, received.Count());
   EXPECT_EQ("4294967295", received.ValueAt(0));
   EXPECT_EQ(std::string(300, 'x'), received.ValueAt(1));
+}
+
+// GetBulk requests as net-snmp's snmpbulkget -v2c -c public sends them.
+struct TBulkRequestCase {
+  const char* name;
+  std::vector<std::string> oids;
+  int32_t nonRepeaters, maxRepetitions, requestId;
+  const char* octets;
+};
+
+class BulkRequestTest : public ::testing::TestWithParam<TBulkRequestCase> {};
+TEST_P(BulkRequestTest, MatchesNetSnmp) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity("public");
+  info.Version = SnmpVersion::V2c;
+  info.PduType = SnmpTag::GetBulkRequest;
+  info.RequestId = GetParam().requestId;
+  info.ErrStatus = GetParam().nonRepeaters;
+  info.ErrIndex = GetParam().maxRepetitions;
+  for (const std::string& oid : GetParam().oids) info.AddVarBind(oid, "", SnmpTag::Null);
+  EXPECT_TRUE(SameOctets(Hex(GetParam().octets), info.EncodeMessage()));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Codec, BulkRequestTest,
+    ::testing::Values(
+        TBulkRequestCase{"SysUpTimeTenRepetitions",
+                         {"1.3.6.1.2.1.1.3.0"},
+                         0,
+                         10,
+                         0x3FCF6CDC,
+                         "302902010104067075626c6963a51c02043fcf6cdc02010002010a300e300c06082b06"
+                         "0102010103000500"},
+        TBulkRequestCase{
+            "FiveColumns",
+            {"1.3.6.1.2.1.31.1.1.1.1", "1.3.6.1.2.1.31.1.1.1.2", "1.3.6.1.2.1.31.1.1.1.6",
+             "1.3.6.1.2.1.31.1.1.1.10", "1.3.6.1.2.1.2.2.1.10"},
+            0,
+            10,
+            0x18EB795B,
+            "306a02010104067075626c6963a55d020418eb795b02010002010a304f300e060a2b06"
+            "0102011f010101010500300e060a2b060102011f010101020500300e060a2b06010201"
+            "1f010101060500300e060a2b060102011f0101010a0500300d06092b06010201020201"
+            "0a0500"},
+        TBulkRequestCase{
+            "OneNonRepeater",
+            {"1.3.6.1.2.1.1.3.0", "1.3.6.1.6.3.16.1.5.2.1.6.6.95.110.111.110.101.95.1.1"},
+            1,
+            3,
+            0x272261D5,
+            "304302010104067075626c6963a5360204272261d50201010201033028300c06082b06"
+            "0102010103000500301806142b06010603100105020106065f6e6f6e655f01010500"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// Replies captured from snmpd to snmpbulkget and snmpget -v2c -c public.
+const std::string kBulkCounter64Reply =
+    "3081b802010104067075626c6963a281aa0204074628b202010002010030819b3013060b2b060102011f01010106"
+    "014604010ce8ba3013060b2b060102011f0101010a014604010ce8ba3010060b2b060102011f01010106024601"
+    "003010060b2b060102011f0101010a024601003010060b2b060102011f01010106034601003010060b2b060102"
+    "011f0101010a034601003013060b2b060102011f0101010604460404b8548f3012060b2b060102011f0101010a"
+    "044603029984";
+const std::string kNoSuchReply =
+    "304902010104067075626c6963a23c0204420a8851020100020100302e300e06082b0601020101030043020435"
+    "300c06082b060102010163008000300e060a2b060102010202010a638100";
+const std::string kEndOfMibViewReply =
+    "306202010104067075626c6963a2550204272261d50201000201003047301006082b060102010104000404726f"
+    "6f74301906142b06010603100105020106065f6e6f6e655f0102020101301806142b0601060310010502010606"
+    "5f6e6f6e655f01028200";
+
+TEST(DecodeMessage, CapturedV2cBulkReplyWithCounter64) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity("public");
+  info.DecodeMessage(Hex(kBulkCounter64Reply));
+  EXPECT_EQ(SnmpVersion::V2c, info.Version);
+  EXPECT_EQ(SnmpTag::GetResponse, info.PduType);
+  EXPECT_EQ(0x074628B2, info.RequestId);
+  const std::vector<std::string> values = {"17623226", "17623226", "0",        "0",
+                                           "0",        "0",        "79189135", "170372"};
+  ASSERT_EQ(values.size(), info.Count());
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string oid = std::string("1.3.6.1.2.1.31.1.1.1.") + (i % 2 == 0 ? "6." : "10.") +
+                            std::to_string(i / 2 + 1);
+    EXPECT_EQ(oid, info.OidAt(i));
+    EXPECT_EQ(values[i], info.ValueAt(i));
+    EXPECT_EQ(SnmpTag::Counter64, info.ValueTypeAt(i));
+  }
+}
+
+struct TExceptionReplyCase {
+  const char* name;
+  const std::string* octets;
+  std::vector<std::string> oids, values;
+  std::vector<int32_t> types;
+};
+
+class ExceptionReplyTest : public ::testing::TestWithParam<TExceptionReplyCase> {};
+TEST_P(ExceptionReplyTest, ExceptionsAreEmptyValuesAmongTheOthers) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity("public");
+  info.DecodeMessage(Hex(*GetParam().octets));
+  EXPECT_EQ(SnmpErrorStatus::NoError, info.ErrStatus);
+  ASSERT_EQ(GetParam().oids.size(), info.Count());
+  for (size_t i = 0; i < info.Count(); ++i) {
+    EXPECT_EQ(GetParam().oids[i], info.OidAt(i));
+    EXPECT_EQ(GetParam().values[i], info.ValueAt(i));
+    EXPECT_EQ(GetParam().types[i], info.ValueTypeAt(i));
+  }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Codec, ExceptionReplyTest,
+    ::testing::Values(
+        TExceptionReplyCase{"NoSuchObjectAndNoSuchInstance",
+                            &kNoSuchReply,
+                            {"1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.1.99.0", "1.3.6.1.2.1.2.2.1.10.99"},
+                            {"1077", "", ""},
+                            {SnmpTag::TimeTicks, SnmpTag::NoSuchObject, SnmpTag::NoSuchInstance}},
+        TExceptionReplyCase{
+            "EndOfMibView",
+            &kEndOfMibViewReply,
+            {"1.3.6.1.2.1.1.4.0", "1.3.6.1.6.3.16.1.5.2.1.6.6.95.110.111.110.101.95.1.2",
+             "1.3.6.1.6.3.16.1.5.2.1.6.6.95.110.111.110.101.95.1.2"},
+            {"root", "1", ""},
+            {SnmpTag::OctetString, SnmpTag::Integer, SnmpTag::EndOfMibView}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(EncodePdu, IsThePduPartOfTheMessage) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity(kCommunity);
+  info.AddVarBind("1.3.6.1.2.1.1.3.0", "", 4);
+  info.PduType = SnmpTag::GetRequest;
+  // 30 26, version 02 01 00, community 04 06 and six octets: the PDU starts at offset 13.
+  EXPECT_TRUE(SameOctets(info.EncodeMessage().substr(13), info.EncodePdu()));
+}
+
+TEST(DecodePdu, ReadsWhatDecodeMessageReadsAndStopsAtThePdusEnd) {
+  const std::string message = Hex(kBulkCounter64Reply);
+  TSNMPInfo whole(nullptr);
+  whole.SetCommunity("public");
+  whole.DecodeMessage(message);
+  // 30 81 B8, 02 01 01, 04 06 "public": the PDU starts at offset 14. A binding after it is not
+  // the PDU's.
+  TSNMPInfo pdu(nullptr);
+  pdu.DecodePdu(message.substr(14) + Hex("30 05 06 01 2B 05 00"));
+  EXPECT_EQ(whole.PduType, pdu.PduType);
+  EXPECT_EQ(whole.RequestId, pdu.RequestId);
+  ASSERT_EQ(whole.Count(), pdu.Count());
+  for (size_t i = 0; i < pdu.Count(); ++i) {
+    EXPECT_EQ(whole.OidAt(i), pdu.OidAt(i));
+    EXPECT_EQ(whole.ValueAt(i), pdu.ValueAt(i));
+  }
+  EXPECT_THROW(pdu.DecodePdu(Hex("A2")), ERangeError);
+}
+
+TEST(DecodePdu, ReportRoundTrip) {
+  TSNMPInfo sent(nullptr);
+  sent.PduType = SnmpTag::Report;
+  sent.RequestId = -5;
+  sent.AddVarBind("1.3.6.1.6.3.15.1.1.4.0", "7", SnmpTag::Counter32);
+  TSNMPInfo received(nullptr);
+  received.DecodePdu(sent.EncodePdu());
+  EXPECT_EQ(SnmpTag::Report, received.PduType);
+  EXPECT_EQ(-5, received.RequestId);
+  ASSERT_EQ(1u, received.Count());
+  EXPECT_EQ("7", received.ValueAt(0));
 }
 
 struct TMalformedCase {
