@@ -78,12 +78,32 @@ QString FormatGeneral(double value, const QLocale& locale) {
 void SplitHostPort(const QString& text, QString& host, int& port, int defaultPort) {
   host = text;
   port = defaultPort;
+  const auto portOf = [](const QString& digits) {
+    bool ok = false;
+    const int value = digits.toInt(&ok);
+    return ok && !digits.isEmpty() && digits.front().isDigit() && value >= 1 && value <= 65535
+               ? value
+               : 0;
+  };
+  // An IPv6 address in brackets, with or without a port after them.
+  if (text.startsWith(QLatin1Char('['))) {
+    const int close = text.indexOf(QLatin1Char(']'));
+    if (close < 0) return;
+    if (close == text.size() - 1) {
+      host = text.mid(1, close - 1);
+    } else if (text.at(close + 1) == QLatin1Char(':')) {
+      if (const int value = portOf(text.mid(close + 2))) {
+        host = text.mid(1, close - 1);
+        port = value;
+      }
+    }
+    return;
+  }
+  // More than one colon is a bare IPv6 address, which takes no port.
   const int colon = text.lastIndexOf(QLatin1Char(':'));
   if (colon <= 0 || text.indexOf(QLatin1Char(':')) != colon) return;
-  bool ok = false;
-  const QString digits = text.mid(colon + 1);
-  const int value = digits.toInt(&ok);
-  if (!ok || digits.isEmpty() || !digits.front().isDigit() || value < 1 || value > 65535) return;
-  host = text.left(colon);
-  port = value;
+  if (const int value = portOf(text.mid(colon + 1))) {
+    host = text.left(colon);
+    port = value;
+  }
 }

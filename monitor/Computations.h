@@ -57,6 +57,7 @@ QString FormatNumber(double value, int decimals, const QLocale& locale);
 // separator and no group separators (the log's number form).
 QString FormatGeneral(double value, const QLocale& locale);
 
-// Splits "host" or "host:port"; without a port (or with one that is not a port number)
-// the whole text is the host and the port is the default.
+// Splits "host", "host:port", an IPv6 address ("fe80::1%eth0") or one in brackets with or
+// without a port ("[::1]:1161"); without a port (or with one that is not a port number) the
+// whole text is the host and the port is the default.
 void SplitHostPort(const QString& text, QString& host, int& port, int defaultPort = 161);

@@ -28,6 +28,35 @@
 #include "OptionsDialog.h"
 #include "SnmpQueries.h"
 
+namespace {
+
+// The user of an SNMPv3 connection from the options and the passphrases.
+TUsmUser UsmUser(const TConnectionSettings& settings, const TSnmpPassphrases& passphrases) {
+  TUsmUser user;
+  user.name = settings.SecurityName.toStdString();
+  switch (settings.SecurityLevel) {
+    case TSecurityLevel::NoAuthNoPriv:
+      user.level = TUsmSecurityLevel::NoAuthNoPriv;
+      return user;
+    case TSecurityLevel::AuthNoPriv:
+      user.level = TUsmSecurityLevel::AuthNoPriv;
+      break;
+    case TSecurityLevel::AuthPriv:
+      user.level = TUsmSecurityLevel::AuthPriv;
+      user.priv = TUsmPrivProtocol::Aes128;
+      user.privPassphrase = passphrases.Privacy.toStdString();
+      break;
+  }
+  constexpr TUsmAuthProtocol kProtocols[] = {TUsmAuthProtocol::Md5,    TUsmAuthProtocol::Sha1,
+                                             TUsmAuthProtocol::Sha224, TUsmAuthProtocol::Sha256,
+                                             TUsmAuthProtocol::Sha384, TUsmAuthProtocol::Sha512};
+  user.auth = kProtocols[static_cast<int>(settings.AuthProtocol)];
+  user.authPassphrase = passphrases.Authentication.toStdString();
+  return user;
+}
+
+}  // namespace
+
 TForm1::TForm1(const QString& executablePath, QWidget* parent)
     : QMainWindow(parent),
       Settings(executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
@@ -52,6 +81,7 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   CreateMenus();
   CreateToolBar();
   CreatePages();
+  PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
   Connection.Row = [this](const TRowSpec& spec) { CreateRows(spec); };
   Connection.Renamed = [this](const TRowSpec& spec) {
     if (auto* caption = BoxOf(spec.Kind)->Named<QLabel>(CaptionName(spec.Kind, spec.Index))) {
@@ -345,40 +375,91 @@ void TForm1::Connect() {
   int port = 161;
   SplitHostPort(cbxHost->currentText(), host, port);
   FHostText = cbxHost->currentText();
-  FTarget = QStringLiteral("%1:%2").arg(host).arg(port);
+  FTarget = (host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2"))
+                .arg(host)
+                .arg(port);
+  const TConnectionSettings settings = frmOptions->ConnectionSettings();
   Reader.Community = cbxCommunity->currentText().toStdString();
-  Reader.Version = frmOptions->ConnectionSettings().Version == TSnmpVersion::V1 ? 0 : 1;
+  Reader.Version = settings.Version == TSnmpVersion::V1    ? 0
+                   : settings.Version == TSnmpVersion::V2c ? 1
+                                                           : 3;
+  IdSNMP1.Session.SetSecurity(nullptr);
   // While it connects, Disconnect (and any edit of the two boxes) cancels it.
   FConnecting = true;
   acConnect->setEnabled(false);
   acDisconnect->setEnabled(true);
   SetStatus(QStringLiteral("Connecting to %1...").arg(FHostText));
-  IdSNMP1.Open(host, static_cast<quint16>(port), [this](const QString& error) {
-    if (!error.isEmpty()) {
-      ShowError(error);
-      AbandonConnect(QString());
-      return;
-    }
-    Probe();
-  });
+  const auto open = [this, host, port] {
+    IdSNMP1.Open(host, static_cast<quint16>(port), [this](const QString& error) {
+      if (!error.isEmpty()) {
+        ShowError(error);
+        AbandonConnect(QString());
+        return;
+      }
+      Probe();
+    });
+  };
+  if (settings.Version != TSnmpVersion::V3) {
+    open();
+    return;
+  }
+  // SNMPv3: the passphrases come from the keyring, or else from the user.
+  const uint64_t generation = ++FConnectGeneration;
+  FFromKeyring = false;
+  PassphraseSource->RequestPassphrases(
+      settings.SecurityName, FHostText, settings.SecurityLevel, this,
+      [this, generation, settings, open](const TPassphraseAnswer& answer) {
+        if (generation != FConnectGeneration || !FConnecting) return;
+        if (answer.Cancelled) {
+          AbandonConnect(QString());
+          return;
+        }
+        Guarded([&] {
+          try {
+            IdSNMP1.Session.SetSecurity(
+                std::make_shared<TUsmPeer>(UsmUser(settings, answer.Passphrases)));
+          } catch (...) {
+            AbandonConnect(QString());
+            throw;
+          }
+          FFromKeyring = answer.FromKeyring;
+          open();
+        });
+      });
 }
 
 void TForm1::Probe() {
   Connection.Probe([this](const TSnmpResult& result) {
     Guarded([&] {
-      if (result.Outcome == TSnmpResult::Failed) {
+      if (result.Outcome == TSnmpResult::Failed || result.Outcome == TSnmpResult::Report) {
+        // A wrong digest from passphrases the keyring gave: the next Connect asks again.
+        if (result.ReportKind == TUsmReport::WrongDigest && FFromKeyring) {
+          const TConnectionSettings settings = frmOptions->ConnectionSettings();
+          PassphraseSource->Forget(settings.SecurityName, FHostText);
+        }
+        const QString status = result.Outcome == TSnmpResult::Report
+                                   ? QStringLiteral("%1: %2").arg(FTarget, result.Error)
+                                   : QString();
         ShowError(result.Error);
-        AbandonConnect(QString());
+        AbandonConnect(status);
         return;
       }
       if (result.Outcome == TSnmpResult::TimedOut) {
-        AbandonConnect(QStringLiteral("No answer from %1.").arg(FTarget));
+        // An agent that told its engine but does not answer the request itself drops what it
+        // cannot decrypt.
+        const TUsmPeer* security = IdSNMP1.Session.Security();
+        const bool privacy =
+            security && security->Discovered() &&
+            frmOptions->ConnectionSettings().SecurityLevel == TSecurityLevel::AuthPriv;
+        AbandonConnect(
+            privacy ? QStringLiteral("No answer from %1 (wrong privacy passphrase?).").arg(FTarget)
+                    : QStringLiteral("No answer from %1.").arg(FTarget));
         return;
       }
       if (!result.Ok()) {
-        AbandonConnect(QStringLiteral("%1 answered with error status %2.")
-                           .arg(FTarget)
-                           .arg(result.Reply.ErrStatus));
+        AbandonConnect(
+            QStringLiteral("%1 answered with error status %2.")
+                .arg(FTarget, QString::fromStdString(ErrorStatusName(result.Reply.ErrStatus))));
         return;
       }
       FLastAnswer = Clock::Now();
@@ -435,6 +516,7 @@ void TForm1::FailConnect(const QString& message) {
 }
 
 void TForm1::Disconnect() {
+  ++FConnectGeneration;
   Connection.Cancel();
   Metrics.Values.Disconnect();
   FConnecting = false;
@@ -571,6 +653,10 @@ void TForm1::EndPoll(std::exception_ptr error) {
   if (run.Answers == 0 && run.Requests > 0) {
     SetStatus(QStringLiteral("No answer from %1 since %2")
                   .arg(FHostText, ClockTime(FLastAnswer.time(), QLocale::system())));
+  } else if (!run.Report.isEmpty()) {
+    // An SNMPv3 report during a poll (its values are missing) is told, not boxed.
+    SetStatus(QStringLiteral("Last poll %1: %2")
+                  .arg(ClockTime(Clock::Now().time(), QLocale::system()), run.Report));
   } else {
     SetStatus(
         QStringLiteral("Last poll %1").arg(ClockTime(Clock::Now().time(), QLocale::system())));

@@ -15,6 +15,8 @@
 #include "GraphPanel.h"
 #include "Items.h"
 #include "MetricsServer.h"
+#include "PassphraseSource.h"
+#include "SecretStore.h"
 #include "SettingsFile.h"
 #include "SnmpClient.h"
 #include "SnmpReader.h"
@@ -74,6 +76,9 @@ class TForm1 : public QMainWindow {
   bool Logging = false;
   TActivityLog LogFile;
   TSettingsFile Settings;
+  // Where SNMPv3 passphrases are kept, and what finds them at Connect (tests replace both).
+  std::unique_ptr<TSecretStore> Secrets = std::make_unique<TKeychainStore>();
+  std::unique_ptr<TPassphraseSource> PassphraseSource;
   TMetricsServer Metrics;
 
   // A Connect or a poll is under way (or its message box is open).
@@ -136,7 +141,9 @@ class TForm1 : public QMainWindow {
   bool FShown = false;
   bool FConnecting = false;
   bool FPolling = false;
-  QString FHostText;      // the host box's text of this connection
-  QString FTarget;        // host:port as asked
-  QDateTime FLastAnswer;  // when the host last answered
+  QString FHostText;                // the host box's text of this connection
+  QString FTarget;                  // host:port as asked
+  QDateTime FLastAnswer;            // when the host last answered
+  uint64_t FConnectGeneration = 0;  // a passphrase answer for an older Connect is dropped
+  bool FFromKeyring = false;        // this Connect's passphrases came from the keyring
 };

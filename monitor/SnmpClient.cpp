@@ -155,25 +155,40 @@ void TSnmpClient::SendNext() {
   FInFlight = std::move(FQueue.front());
   FQueue.pop_front();
   TSNMPInfo& request = FInFlight->Request;
-  const std::string& datagram = Session.Start(request, Time(), TSnmpTime(FTimeoutMs));
+  std::string datagram;
+  try {
+    datagram = Session.Start(request, Time(), TSnmpTime(FTimeoutMs));
+  } catch (const std::exception& error) {
+    // A request that cannot be made (no key for its security level, say) fails at once.
+    FailLater(QString::fromLocal8Bit(error.what()));
+    return;
+  }
+  SendDatagram(datagram);
+}
+
+void TSnmpClient::SendDatagram(const std::string& datagram) {
   ++FSent;
   sockaddr_storage target{};
   const socklen_t size = SocketAddress(FAddress, FPort, target);
   const ssize_t sent = ::sendto(FSocket, datagram.data(), datagram.size(), 0,
                                 reinterpret_cast<const sockaddr*>(&target), size);
   if (sent != static_cast<ssize_t>(datagram.size())) {
-    TSnmpResult result;
-    result.Outcome = TSnmpResult::Failed;
-    result.Error = sent < 0 ? LastErrorText() : QStringLiteral("Not all bytes sent.");
-    Session.Cancel();
-    // Reported from the event loop, as every other outcome.
-    const uint64_t generation = FGeneration;
-    QTimer::singleShot(0, this, [this, generation, result] {
-      if (generation == FGeneration) Finish(result);
-    });
+    FailLater(sent < 0 ? LastErrorText() : QStringLiteral("Not all bytes sent."));
     return;
   }
   ArmDeadline();
+}
+
+void TSnmpClient::FailLater(const QString& error) {
+  TSnmpResult result;
+  result.Outcome = TSnmpResult::Failed;
+  result.Error = error;
+  Session.Cancel();
+  // Reported from the event loop, as every other outcome.
+  const uint64_t generation = FGeneration;
+  QTimer::singleShot(0, this, [this, generation, result] {
+    if (generation == FGeneration) Finish(result);
+  });
 }
 
 void TSnmpClient::ArmDeadline() {
@@ -228,8 +243,21 @@ void TSnmpClient::ReadPending() {
       continue;
     }
     FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
-    if (!Session.OnDatagram(FDatagram, result.Reply)) continue;
-    result.Outcome = TSnmpResult::Answered;
+    const std::optional<TSnmpReceived> received =
+        Session.OnDatagram(FDatagram, result.Reply, Time());
+    if (!received) continue;
+    if (received->Kind == TSnmpReceived::Resend) {
+      // The agent's engine or clock was learnt; the request goes out again, still in flight.
+      SendDatagram(received->Datagram);
+      continue;
+    }
+    if (received->Kind == TSnmpReceived::Report) {
+      result.Outcome = TSnmpResult::Report;
+      result.ReportKind = received->ReportKind;
+      result.Error = QString::fromLatin1(UsmReportText(received->ReportKind));
+    } else {
+      result.Outcome = TSnmpResult::Answered;
+    }
     Finish(std::move(result));
   }
 }

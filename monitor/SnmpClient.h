@@ -15,12 +15,20 @@
 
 // How one request ended.
 struct TSnmpResult {
-  enum TOutcome { Answered, TimedOut, Failed };
+  enum TOutcome {
+    Answered,  // the reply came
+    TimedOut,  // nothing came in time
+    Failed,    // the request could not be sent, or its reply not taken
+    Report     // the agent refused it with an SNMPv3 report
+  };
   TOutcome Outcome = TimedOut;
   TSNMPInfo Reply{nullptr};  // the decoded reply when answered
-  QString Error;             // why it failed (a socket error)
+  QString Error;             // why it failed, or the report's text
+  TUsmReport ReportKind = TUsmReport::Other;
   // A reply came and reports no error.
   bool Ok() const { return Outcome == Answered && Reply.ErrStatus == 0; }
+  // The agent answered, one way or another.
+  bool Replied() const { return Outcome == Answered || Outcome == Report; }
 };
 
 // The SNMP client of the window: one non-blocking UDP socket watched by the event loop, the
@@ -72,6 +80,9 @@ class TSnmpClient : public QObject {
   QString OpenSocket(const QHostAddress& address);
   void CloseSocket();
   void SendNext();
+  void SendDatagram(const std::string& datagram);
+  // Ends the request in flight as failed, from the event loop.
+  void FailLater(const QString& error);
   void Finish(TSnmpResult result);
   void ArmDeadline();
   TSnmpTime Time() const { return TSnmpTime(Now()); }

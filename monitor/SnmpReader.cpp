@@ -67,7 +67,7 @@ TReadValue BindingValue(const TSNMPInfo& reply, size_t index) {
 }
 
 TReadValue FirstValue(const TSnmpResult& result) {
-  if (result.Outcome != TSnmpResult::Answered) return {};
+  if (!result.Replied()) return {};
   if (!result.Ok()) return {TValueState::NoValue, {}, 0};
   return BindingValue(result.Reply, 0);
 }
@@ -86,9 +86,10 @@ void TSnmpReader::Cancel() {
 
 void TSnmpReader::Count(const TSnmpResult& result) {
   ++FRun.Requests;
-  if (result.Outcome == TSnmpResult::Answered) {
+  if (result.Replied()) {
     ++FRun.Answers;
     FRun.TimeOutsInARow = 0;
+    if (result.Outcome == TSnmpResult::Report) FRun.Report = result.Error;
     return;
   }
   if (result.Outcome == TSnmpResult::Failed) {
@@ -385,7 +386,7 @@ void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
     const TSNMPInfo& reply = result.Reply;
     size_t binding = upTime ? 1 : 0;
     const auto asked = [&](const std::string& oid) -> TReadValue {
-      if (result.Outcome != TSnmpResult::Answered) return {};
+      if (!result.Replied()) return {};
       if (!answered) return {TValueState::NoValue, {}, 0};
       if (oid == Oids::SysUpTime) return BindingValue(reply, 0);
       return BindingValue(reply, binding++);

@@ -18,7 +18,8 @@ struct TReadRun {
   int TimeOutsInARow = 0;
   // Two requests in a row went unanswered: the rest of the run is skipped.
   bool Abandoned = false;
-  QString Error;  // the last socket error, if any
+  QString Error;   // the last socket error, if any
+  QString Report;  // the last SNMPv3 report's text, if any
 };
 
 // Walks and item reads on the client, one request at a time in the order they are asked for.

@@ -313,6 +313,7 @@ bool TIdSNMP::ExchangeQuery() {
       reply.Packet.clear();
       return false;
     }
-    if (session_.OnDatagram(packet, reply)) return reply.ErrStatus == 0;
+    const auto received = session_.OnDatagram(packet, reply, now());
+    if (received && received->Kind == TSnmpReceived::Reply) return reply.ErrStatus == 0;
   }
 }

@@ -15,15 +15,73 @@ int32_t TSnmpSession::NextRequestId() {
   return lastRequestId_;
 }
 
+namespace {
+
+int64_t Seconds(TSnmpTime time) {
+  return std::chrono::duration_cast<std::chrono::seconds>(time).count();
+}
+
+}  // namespace
+
 std::string TSnmpSession::Start(TSNMPInfo& query, TSnmpTime now, TSnmpTime timeout) {
   query.RequestId = NextRequestId();
-  query.Packet = query.EncodeMessage();
-  pending_.push_back({query.RequestId, now + timeout, query.Community()});
+  if (!security_) {
+    query.Packet = query.EncodeMessage();
+    pending_.push_back({query.RequestId, now + timeout, query.Community()});
+    return query.Packet;
+  }
+  TPending pending{query.RequestId, now + timeout, {}};
+  pending.MsgId = NextRequestId();
+  pending.Timeout = timeout;
+  pending.Pdu = query.EncodePdu();
+  // Until the agent's engine is known, the request waits behind the engine's discovery.
+  pending.Discovery = !security_->Discovered();
+  query.Packet = pending.Discovery ? security_->DiscoveryRequest(pending.MsgId, query.RequestId)
+                                   : security_->Request(pending.MsgId, pending.Pdu, Seconds(now));
+  pending_.push_back(std::move(pending));
   return query.Packet;
 }
 
-std::optional<int32_t> TSnmpSession::OnDatagram(const std::string& datagram, TSNMPInfo& reply) {
+std::optional<TSnmpReceived> TSnmpSession::OnSecured(const std::string& datagram, TSNMPInfo& reply,
+                                                     TSnmpTime now) {
+  for (auto p = pending_.begin(); p != pending_.end(); ++p) {
+    const TUsmReply answer = security_->ProcessReply(datagram, p->MsgId, Seconds(now));
+    if (answer.kind == TUsmReply::TKind::Dropped) continue;
+    TSnmpReceived received;
+    received.RequestId = p->RequestId;
+    if (answer.kind == TUsmReply::TKind::Report && answer.retry && (p->Discovery || !p->Resent)) {
+      // Learnt the engine (the first time), or its clock once: the request goes out again.
+      p->Resent = p->Resent || !p->Discovery;
+      p->Discovery = false;
+      p->MsgId = NextRequestId();
+      p->Deadline = now + p->Timeout;
+      received.Kind = TSnmpReceived::Resend;
+      received.Datagram = security_->Request(p->MsgId, p->Pdu, Seconds(now));
+      return received;
+    }
+    pending_.erase(p);
+    if (answer.kind == TUsmReply::TKind::Report) {
+      received.Kind = TSnmpReceived::Report;
+      received.ReportKind = answer.report;
+      return received;
+    }
+    try {
+      reply.DecodePdu(answer.pdu);
+    } catch (const ERangeError&) {
+      received.Kind = TSnmpReceived::Report;
+      return received;
+    }
+    reply.Version = 3;
+    reply.Packet = datagram;
+    return received;
+  }
+  return std::nullopt;
+}
+
+std::optional<TSnmpReceived> TSnmpSession::OnDatagram(const std::string& datagram, TSNMPInfo& reply,
+                                                      TSnmpTime now) {
   reply.Reset();
+  if (security_) return OnSecured(datagram, reply, now);
   // Decoding with the community asked for keeps the reply's version (a different community
   // resets the record while it is read).
   if (!pending_.empty()) reply.SetCommunity(pending_.front().Community);
@@ -38,7 +96,7 @@ std::optional<int32_t> TSnmpSession::OnDatagram(const std::string& datagram, TSN
   });
   if (match == pending_.end()) return std::nullopt;
   pending_.erase(match);
-  return reply.RequestId;
+  return TSnmpReceived{TSnmpReceived::Reply, reply.RequestId, TUsmReport::Other, {}};
 }
 
 std::vector<int32_t> TSnmpSession::OnTick(TSnmpTime now) {

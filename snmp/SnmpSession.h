@@ -2,31 +2,53 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "SnmpInfo.h"
+#include "Usm.h"
 
 // Milliseconds on the caller's monotonic clock; the session keeps no clock of its own.
 using TSnmpTime = std::chrono::milliseconds;
 
+// What a received datagram did to a pending request.
+struct TSnmpReceived {
+  enum TKind {
+    Reply,   // the reply came: the request ends
+    Report,  // an SNMPv3 report ended it (ReportKind tells which)
+    Resend   // the agent's engine or its clock was learnt: Datagram goes out in its place
+  };
+  TKind Kind = Reply;
+  int32_t RequestId = 0;
+  TUsmReport ReportKind = TUsmReport::Other;
+  std::string Datagram;
+};
+
 // The request/reply bookkeeping of one peer, without any I/O: fresh request-ids, deadlines and
-// the matching of received datagrams to the requests still pending.
+// the matching of received datagrams to the requests still pending. With a security peer the
+// requests go out as SNMPv3 messages: the first one learns the agent's engine, and a request
+// the agent finds out of its time window is sent once more.
 class TSnmpSession {
  public:
   // Request-ids continue from a random start, or from firstRequestId (1 to 2147483647).
   TSnmpSession();
   explicit TSnmpSession(int32_t firstRequestId);
 
+  // SNMPv3 from now on through the peer, or (null) the query's own version and community.
+  void SetSecurity(std::shared_ptr<TUsmPeer> peer) { security_ = std::move(peer); }
+  const TUsmPeer* Security() const { return security_.get(); }
+
   // Gives the query a fresh request-id, notes it as pending until now + timeout, and returns
   // the datagram to send (also kept in query.Packet).
   std::string Start(TSNMPInfo& query, TSnmpTime now, TSnmpTime timeout);
 
-  // Decodes a received datagram into reply. When it answers a pending request, that request
-  // ends and its id is returned; a datagram that does not decode, or answers nothing pending
-  // (a late or foreign one), is dropped.
-  std::optional<int32_t> OnDatagram(const std::string& datagram, TSNMPInfo& reply);
+  // Decodes a received datagram into reply. What it does to the pending request it answers
+  // comes back; a datagram that does not decode, fails its checks, or answers nothing pending
+  // (a late or foreign one) is dropped.
+  std::optional<TSnmpReceived> OnDatagram(const std::string& datagram, TSNMPInfo& reply,
+                                          TSnmpTime now = TSnmpTime(0));
 
   // The pending requests whose deadline has come by now; they end.
   std::vector<int32_t> OnTick(TSnmpTime now);
@@ -42,9 +64,18 @@ class TSnmpSession {
     int32_t RequestId;
     TSnmpTime Deadline;
     std::string Community;
+    // SNMPv3: the message's id, the request to send again, and what happened so far.
+    int32_t MsgId = 0;
+    TSnmpTime Timeout{0};
+    std::string Pdu;
+    bool Discovery = false;
+    bool Resent = false;
   };
   int32_t NextRequestId();
+  std::optional<TSnmpReceived> OnSecured(const std::string& datagram, TSNMPInfo& reply,
+                                         TSnmpTime now);
 
   int32_t lastRequestId_;
   std::vector<TPending> pending_;
+  std::shared_ptr<TUsmPeer> security_;
 };

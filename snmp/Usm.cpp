@@ -478,6 +478,7 @@ uint8_t TUsmPeer::RequestFlags() const {
 std::string TUsmPeer::DiscoveryRequest(int32_t msgId, int32_t requestId) const {
   TV3Message message;
   message.msgId = msgId;
+  message.maxSize = MaxSize;
   message.flags = UsmFlag::Reportable;
   return SealV3Message(message, EncodeScopedPdu({"", "", EmptyGetRequest(requestId)}), {}, 0);
 }
@@ -493,6 +494,7 @@ std::string TUsmPeer::Request(int32_t msgId, const std::string& pdu, int64_t now
   if (!Discovered()) throw std::logic_error("The agent's engine is not known yet.");
   TV3Message message;
   message.msgId = msgId;
+  message.maxSize = MaxSize;
   message.flags = RequestFlags();
   message.usm.engineId = engine_.id;
   message.usm.boots = engine_.boots;

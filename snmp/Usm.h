@@ -136,6 +136,8 @@ class TUsmPeer {
   TUsmPeer& operator=(const TUsmPeer&) = delete;
 
   bool Discovered() const { return !engine_.id.empty(); }
+  // The largest message this side takes, told to the agent in every request.
+  int32_t MaxSize = 65507;
   const TUsmEngine& Engine() const { return engine_; }
 
   // An empty GetRequest with no user and no engine, reportable, to learn the engine.

@@ -75,19 +75,28 @@ TEST(AutoHeight, LargestVisibleValueRoundedBothWays) {
   EXPECT_DOUBLE_EQ(AutoHeightMaximum(idle.Series), 0.0);
 }
 
-TEST(HostText, PortIsOptional) {
-  QString host;
-  int port = 0;
-  SplitHostPort("127.0.0.1", host, port);
-  EXPECT_EQ(host, "127.0.0.1");
-  EXPECT_EQ(port, 161);
-  SplitHostPort("127.0.0.1:1161", host, port);
-  EXPECT_EQ(host, "127.0.0.1");
-  EXPECT_EQ(port, 1161);
-  SplitHostPort("router.lan:70000", host, port);
-  EXPECT_EQ(host, "router.lan:70000");
-  EXPECT_EQ(port, 161);
-  SplitHostPort("fe80::1", host, port);
-  EXPECT_EQ(host, "fe80::1");
-  EXPECT_EQ(port, 161);
+TEST(HostText, PortIsOptionalAndIPv6LiteralsStandBareOrInBrackets) {
+  const struct {
+    const char* Text;
+    const char* Host;
+    int Port;
+  } cases[] = {
+      {"127.0.0.1", "127.0.0.1", 161},
+      {"127.0.0.1:1161", "127.0.0.1", 1161},
+      {"router.lan:70000", "router.lan:70000", 161},
+      {"fe80::1", "fe80::1", 161},
+      {"fe80::1%eth0", "fe80::1%eth0", 161},
+      {"::1", "::1", 161},
+      {"[::1]:1161", "::1", 1161},
+      {"[fe80::1%eth0]", "fe80::1%eth0", 161},
+      {"[::1]:x", "[::1]:x", 161},
+      {"[::1", "[::1", 161},
+  };
+  for (const auto& c : cases) {
+    QString host;
+    int port = 0;
+    SplitHostPort(c.Text, host, port);
+    EXPECT_EQ(host, c.Host) << c.Text;
+    EXPECT_EQ(port, c.Port) << c.Text;
+  }
 }

@@ -49,7 +49,10 @@ TEST(Session, MatchesRepliesDropsStrangersAndTimesOutTheRest) {
   EXPECT_EQ(session.OnDatagram(Response(99, "1"), reply), std::nullopt);  // a late one
   EXPECT_EQ(session.OnDatagram(std::string("\x30\x03\x02", 3), reply), std::nullopt);
   EXPECT_EQ(session.OnDatagram("", reply), std::nullopt);
-  EXPECT_EQ(session.OnDatagram(Response(101, "42"), reply), 101);
+  const auto received = session.OnDatagram(Response(101, "42"), reply);
+  ASSERT_TRUE(received);
+  EXPECT_EQ(received->RequestId, 101);
+  EXPECT_EQ(received->Kind, TSnmpReceived::Reply);
   EXPECT_EQ(reply.ValueAt(0), "42");
   EXPECT_EQ(session.OnDatagram(Response(101, "42"), reply), std::nullopt);  // answered already
 
