@@ -27,10 +27,16 @@ std::string TSnmpSession::Start(TSNMPInfo& query, TSnmpTime now, TSnmpTime timeo
   query.RequestId = NextRequestId();
   if (!security_) {
     query.Packet = query.EncodeMessage();
-    pending_.push_back({query.RequestId, now + timeout, query.Community()});
+    TPending pending;
+    pending.RequestId = query.RequestId;
+    pending.Deadline = now + timeout;
+    pending.Community = query.Community();
+    pending_.push_back(std::move(pending));
     return query.Packet;
   }
-  TPending pending{query.RequestId, now + timeout, {}};
+  TPending pending;
+  pending.RequestId = query.RequestId;
+  pending.Deadline = now + timeout;
   pending.MsgId = NextRequestId();
   pending.Timeout = timeout;
   pending.Pdu = query.EncodePdu();

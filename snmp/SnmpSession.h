@@ -61,8 +61,8 @@ class TSnmpSession {
 
  private:
   struct TPending {
-    int32_t RequestId;
-    TSnmpTime Deadline;
+    int32_t RequestId = 0;
+    TSnmpTime Deadline{0};
     std::string Community;
     // SNMPv3: the message's id, the request to send again, and what happened so far.
     int32_t MsgId = 0;
