@@ -228,15 +228,17 @@ std::string TSnmpSimAgent::Log() const {
   return ReadFile(work_.Path() + "/snmpsimd.log");
 }
 
-void TSnmpdAgent::Start() {
+void TSnmpdAgent::Start(const std::string& extraConfig, bool ipv6) {
   Stop();
   port_ = FreeUdpPort();
   const std::string config = work_.Path() + "/snmpd.conf";
   std::ofstream(config) << "rocommunity pewter 127.0.0.1\n"
-                        << "dontLogTCPWrappersConnects yes\n";
-  process_.Start(
-      {"snmpd", "-f", "-Lo", "-C", "-c", config, "udp:127.0.0.1:" + std::to_string(port_)},
-      {"MIBS=", "SNMP_PERSISTENT_DIR=" + work_.Path()}, work_.Path() + "/snmpd.log");
+                        << "dontLogTCPWrappersConnects yes\n"
+                        << extraConfig;
+  std::string listen = "udp:127.0.0.1:" + std::to_string(port_);
+  if (ipv6) listen += ",udp6:[::1]:" + std::to_string(port_);
+  process_.Start({"snmpd", "-f", "-Lo", "-C", "-c", config, listen},
+                 {"MIBS=", "SNMP_PERSISTENT_DIR=" + work_.Path()}, work_.Path() + "/snmpd.log");
   RequireAnswer(port_, Community(), "snmpd", Log());
 }
 
@@ -249,9 +251,16 @@ namespace {
 std::vector<std::string> NetSnmpTool(const std::string& tool, uint16_t port,
                                      const std::string& community, const std::string& oid,
                                      const std::string& version) {
-  return SplitLines(RunCommand({tool, "-v" + version, "-c", community, "-On", "-Oq", "-Ot", "-Oe",
-                                "-t", "2", "-r", "1", "127.0.0.1:" + std::to_string(port), oid},
-                               nullptr, {"MIBS="}));
+  std::vector<std::string> argv = {tool, "-v" + version};
+  if (version == "3") {
+    std::istringstream options(community);
+    for (std::string option; options >> option;) argv.push_back(option);
+  } else {
+    argv.insert(argv.end(), {"-c", community});
+  }
+  argv.insert(argv.end(), {"-On", "-Oq", "-Ot", "-Oe", "-t", "2", "-r", "1",
+                           "127.0.0.1:" + std::to_string(port), oid});
+  return SplitLines(RunCommand(argv, nullptr, {"MIBS="}));
 }
 
 }  // namespace

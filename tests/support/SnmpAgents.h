@@ -90,7 +90,9 @@ class TSnmpdAgent {
   TSnmpdAgent& operator=(const TSnmpdAgent&) = delete;
 
   // Starts on a free port and waits until it answers; throws std::runtime_error otherwise.
-  void Start();
+  // The extra lines go into its configuration (createUser ...); with ipv6 it listens on [::1]
+  // as well, on the same port.
+  void Start(const std::string& extraConfig = "", bool ipv6 = false);
   void Stop() { process_.Stop(); }
   uint16_t Port() const { return port_; }
   std::string Community() const { return "pewter"; }
@@ -103,7 +105,8 @@ class TSnmpdAgent {
 };
 
 // net-snmp's snmpget/snmpwalk (-On -Oq) against 127.0.0.1:port in the given version ("1",
-// "2c"): lines "<.oid> <value>". In version 2c the walk goes by GetBulk (snmpbulkwalk).
+// "2c"): lines "<.oid> <value>". In version 2c the walk goes by GetBulk (snmpbulkwalk). For
+// version "3" the community is the command's security options ("-l authPriv -u ... -a ...").
 std::vector<std::string> NetSnmpGet(uint16_t port, const std::string& community,
                                     const std::string& oid, const std::string& version = "1");
 std::vector<std::string> NetSnmpWalk(uint16_t port, const std::string& community,

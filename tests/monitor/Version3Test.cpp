@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLineEdit>
+
+#include "../settings/FakeSecretStore.h"
+#include "PassphraseDialog.h"
+#include "WindowFixture.h"
+
+// SNMPv3 against net-snmp's snmpd with users of three security levels, on IPv4 and IPv6.
+namespace {
+
+constexpr const char* kUsers =
+    "createUser corvane-priv SHA-256 pewter-auth-256 AES pewter-priv-aes\n"
+    "createUser corvane-auth SHA pewter-auth-sha\n"
+    "createUser corvane-none\n"
+    "rouser corvane-priv priv\nrouser corvane-auth auth\nrouser corvane-none noauth\n";
+
+class Version3 : public TWindowTest {
+ protected:
+  static void SetUpTestSuite() {
+    Snmpd = std::make_unique<TSnmpdAgent>();
+    Snmpd->Start(kUsers, true);
+  }
+  static void TearDownTestSuite() { Snmpd.reset(); }
+  void SetUp() override {
+    TWindowTest::SetUp();
+    Store = new TFakeSecretStore;
+    Form->Secrets.reset(Store);
+    Form->PassphraseSource = std::make_unique<TPassphraseSource>(*Form->Secrets);
+  }
+  void Use(const char* user, TSecurityLevel level, TAuthProtocol auth) {
+    Options->SetConnectionSettings({TSnmpVersion::V3, user, level, auth, TPrivProtocol::Aes});
+  }
+  void Keep(const QString& user, const QString& host, const QString& auth, const QString& priv) {
+    Store->Entries[SecretKey({user, host}, TSecretKind::Authentication)] = auth;
+    if (!priv.isEmpty()) Store->Entries[SecretKey({user, host}, TSecretKind::Privacy)] = priv;
+  }
+  static QString Host(bool ipv6 = false) {
+    return (ipv6 ? QStringLiteral("[::1]:%1") : QStringLiteral("127.0.0.1:%1")).arg(Snmpd->Port());
+  }
+  // The "Avail:" text of the first kept storage area, as net-snmp reads it.
+  static QString NetSnmpAvail(const std::string& options, const std::string& index) {
+    const auto value = [&](int column) {
+      const auto lines =
+          NetSnmpGet(Snmpd->Port(), options,
+                     "1.3.6.1.2.1.25.2.3.1." + std::to_string(column) + "." + index, "3");
+      return lines.empty() ? -1.0 : std::stod(lines[0].substr(lines[0].find(' ') + 1));
+    };
+    return "Avail: " + FormatNumber(UnitsToMegabytes(value(4), value(5)), 1, QLocale::system()) +
+           " Mb";
+  }
+  TPassphraseDialog* Dialog() const {
+    auto* dialog = Form->findChild<TPassphraseDialog*>();
+    return dialog && dialog->isVisible() ? dialog : nullptr;
+  }
+
+  static inline std::unique_ptr<TSnmpdAgent> Snmpd;
+  TFakeSecretStore* Store = nullptr;
+};
+
+TEST_F(Version3, AuthPrivOverIPv4AndIPv6ReadsWhatNetSnmpReads) {
+  Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
+  const std::string options =
+      "-l authPriv -u corvane-priv -a SHA-256 -A pewter-auth-256 -x AES -X pewter-priv-aes";
+  const auto areas = NetSnmpWalk(Snmpd->Port(), options, "1.3.6.1.2.1.25.2.3.1.1", "3");
+  ASSERT_FALSE(areas.empty());
+  const std::string first = areas[0].substr(areas[0].rfind(' ') + 1);
+  for (const bool ipv6 : {false, true}) {
+    Keep("corvane-priv", Host(ipv6), "pewter-auth-256", "pewter-priv-aes");
+    ConnectTo(Host(ipv6));
+    ASSERT_TRUE(Connected()) << Form->lblStatus->text().toStdString() << Snmpd->Log();
+    EXPECT_EQ(Form->windowTitle(), "Corvane - " + Host(ipv6));
+    EXPECT_EQ(
+        RowCount(Form->ScrollBox2),
+        static_cast<int>(NetSnmpWalk(Snmpd->Port(), options, "1.3.6.1.2.1.2.2.1.1", "3").size()));
+    EXPECT_EQ(LabelText("lblStorageAvail" + QString::fromStdString(first)),
+              NetSnmpAvail(options, first));
+    EXPECT_TRUE(Form->lblStatus->text().startsWith("Last poll "))
+        << Form->lblStatus->text().toStdString();
+  }
+  EXPECT_TRUE(Boxes.Shown.empty()) << Boxes.Shown[0].Text.toStdString();
+}
+
+TEST_F(Version3, AuthNoPrivAndNoAuthNoPrivUsersConnect) {
+  Use("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha);
+  Keep("corvane-auth", Host(), "pewter-auth-sha", "");
+  ConnectTo(Host());
+  EXPECT_TRUE(Connected()) << Form->lblStatus->text().toStdString();
+  Use("corvane-none", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::Sha);
+  ConnectTo(Host());
+  EXPECT_TRUE(Connected()) << Form->lblStatus->text().toStdString();
+  EXPECT_GT(RowCount(Form->ScrollBox2), 0);
+  EXPECT_EQ(Store->Reads, 1);  // noAuthNoPriv needs no passphrase
+  EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+TEST_F(Version3, WrongPassphraseIsToldClearlyAndNothingIsDrawnOrLogged) {
+  const QString log = Folder.path() + "/activity.csv";
+  Options->chkLog->setChecked(true);
+  Options->chkInterface->setChecked(true);
+  Options->feFile->setText(log);
+  Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
+  Keep("corvane-priv", Host(), "not-the-passphrase", "pewter-priv-aes");
+  ConnectTo(Host());
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, "error");
+  EXPECT_EQ(Boxes.Shown[0].Text, "Wrong digest (wrong passphrase?).");
+  EXPECT_EQ(Form->lblStatus->text(), Host() + ": Wrong digest (wrong passphrase?).");
+  EXPECT_FALSE(Connected());
+  EXPECT_EQ(RowCount(Form->ScrollBox2) + RowCount(Form->ScrollBox3), 0);
+  EXPECT_EQ(QFile(log).size(), 0);
+  // The keyring's passphrases were wrong: the next Connect asks for them.
+  EXPECT_TRUE(QTest::qWaitFor([this] { return Store->Entries.isEmpty(); }, 2000));
+
+  Use("nobody-here", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::Sha);
+  Boxes.Answers = {true};  // overwrite the log
+  ConnectTo(Host());
+  EXPECT_EQ(Boxes.Shown.back().Text, "Unknown user name.");
+}
+
+TEST_F(Version3, PassphrasesWithoutAKeyringEntryAreAskedForAndCanBeRemembered) {
+  Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
+  Form->cbxHost->setEditText(Host());
+  Form->acConnect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Dialog() != nullptr; }, 5000));
+  QTest::keyClick(Dialog(), Qt::Key_Escape);  // cancels the Connect
+  WaitIdle();
+  EXPECT_FALSE(Connected());
+  EXPECT_TRUE(Boxes.Shown.empty());
+
+  Form->acConnect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Dialog() != nullptr; }, 5000));
+  TPassphraseDialog* dialog = Dialog();
+  QTest::keyClicks(dialog->focusWidget(), "pewter-auth-256");
+  QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+  QTest::keyClicks(dialog->focusWidget(), "pewter-priv-aes");
+  dialog->chkRemember->setChecked(true);
+  QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+  WaitIdle();
+  EXPECT_TRUE(Connected()) << Form->lblStatus->text().toStdString();
+  EXPECT_EQ(Store->Entries.value(SecretKey({"corvane-priv", Host()}, TSecretKind::Privacy)),
+            "pewter-priv-aes");
+}
+
+}  // namespace
