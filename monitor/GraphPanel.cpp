@@ -76,6 +76,15 @@ void TScrollBox::DestroyRows() {
   SetRowCount(0);
 }
 
+void TScrollBox::ShowNoRows(const QString& text) {
+  auto* label = new QLabel(text, Rows());
+  label->setObjectName(QStringLiteral("lblNoRows"));
+  label->setWordWrap(true);
+  label->setGeometry(8, 8, std::max(RowsWidth() - 16, 300), label->sizeHint().height() * 2);
+  KeepName(label);
+  label->show();
+}
+
 bool TScrollBox::eventFilter(QObject* watched, QEvent* event) {
   // Charts are anchored left, top and right: they widen and narrow with the box.
   if (watched == Rows() && event->type() == QEvent::Resize) {

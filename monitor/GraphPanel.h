@@ -45,6 +45,8 @@ class TScrollBox : public QScrollArea {
   int RowCount() const { return FRowCount; }
   // Destroys every control of the rows, last first.
   void DestroyRows();
+  // A line in place of the rows, saying why there are none (gone with DestroyRows).
+  void ShowNoRows(const QString& text);
   // A control of the rows by its object name, or null; names are kept as controls are made.
   template <class T>
   T* Named(const QString& name) const {

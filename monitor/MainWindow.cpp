@@ -479,7 +479,15 @@ void TForm1::Probe() {
 }
 
 void TForm1::FinishConnect() {
-  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->show();
+  // A tab without rows says why.
+  const std::pair<TScrollBox*, const char*> empty[] = {
+      {ScrollBox1, "This host reports no processors."},
+      {ScrollBox2, "This host reports no network interfaces."},
+      {ScrollBox3, "This host reports no storage areas of the kinds shown here."}};
+  for (const auto& [box, text] : empty) {
+    if (box->RowCount() == 0) box->ShowNoRows(QString::fromLatin1(text));
+    box->Rows()->show();
+  }
   // A host that fell silent during discovery would show a partial picture: no connection.
   if (Reader.Run().Abandoned) {
     AbandonConnect(QStringLiteral("No answer from %1.").arg(FTarget));

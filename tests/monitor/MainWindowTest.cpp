@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "ScriptedAgent.h"
 #include "WindowFixture.h"
 
 namespace {
@@ -293,6 +294,48 @@ TEST_F(MainWindow, ClosingSavesTheHistories) {
   const QByteArray xml = file.readAll();
   EXPECT_TRUE(xml.contains(("<Host>" + HostOf(Agent) + "</Host>").toUtf8())) << xml.toStdString();
   EXPECT_TRUE(xml.contains("<Community>pewter</Community>"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindow, EmptyTabsSayWhy) {
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected());
+  EXPECT_EQ(Form->ScrollBox1->Named<QLabel>("lblNoRows")->text(),
+            "This host reports no processors.");
+  EXPECT_EQ(Form->ScrollBox2->Named<QLabel>("lblNoRows")->text(),
+            "This host reports no network interfaces.");
+  EXPECT_EQ(Form->ScrollBox3->Named<QLabel>("lblNoRows")->text(),
+            "This host reports no storage areas of the kinds shown here.");
+  Form->acDisconnect->trigger();
+  EXPECT_EQ(Find<QLabel>("lblNoRows"), nullptr);
+}
+
+// An interface without a description goes by its ifName, else by its number, on the screen
+// and in the log.
+TEST_F(MainWindow, NamelessInterfacesGoByTheirNameOrNumber) {
+  TScriptedAgent agent;
+  FillHost(agent.Mib, 3);
+  agent.Mib.Set("1.3.6.1.2.1.2.2.1.2.1", 4, "");
+  agent.Mib.Set("1.3.6.1.2.1.2.2.1.2.2", 4, "");
+  agent.Mib.Set("1.3.6.1.2.1.31.1.1.1.1.2", 4, "uplink0");
+  const QString log = Folder.path() + "/activity.csv";
+  Options->chkLog->setChecked(true);
+  Options->chkInterface->setChecked(true);
+  Options->feFile->setText(log);
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
+  ASSERT_TRUE(Connected());
+  EXPECT_EQ(LabelText("lblInterface1"), "Interface 1");
+  EXPECT_EQ(LabelText("lblInterface2"), "uplink0");
+  EXPECT_EQ(LabelText("lblInterface3"), "eth3");
+  Form->acDisconnect->trigger();
+  QFile file(log);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString rows = QString::fromLocal8Bit(file.readAll());
+  EXPECT_TRUE(rows.contains(",InterFaceIn,Interface 1,")) << rows.toStdString();
+  EXPECT_TRUE(rows.contains(",InterFaceOut,uplink0,")) << rows.toStdString();
 }
 
 }  // namespace
