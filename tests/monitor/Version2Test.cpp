@@ -40,10 +40,11 @@ TEST_F(Version2, TooBigHalvesTheBatchAndAMissingCounterIsAGapOfItsInterfaceOnly)
   TScriptedAgent agent;
   FillHost(agent.Mib, 40);
   agent.Mib.MaxReply = 700;
-  agent.Mib.Remove("1.3.6.1.2.1.2.2.1.16.7");
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
   ASSERT_TRUE(Connected());
   EXPECT_EQ(RowCount(Form->ScrollBox2), 40);
+  agent.Mib.Remove("1.3.6.1.2.1.31.1.1.1.10.7");  // noSuchInstance from now on
+  Refresh();
   EXPECT_EQ(LabelText("lblInterfaceOut7"), "Out: no value");
   EXPECT_EQ(LabelText("lblInterfaceIn7"), "In: 0.00 K");
   for (const char* label : {"lblInterfaceOut6", "lblInterfaceOut8", "lblInterfaceOut40"})

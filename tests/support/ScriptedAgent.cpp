@@ -251,6 +251,11 @@ void FillHost(TScriptedMib& mib, int interfaces) {
     mib.Set("1.3.6.1.2.1.2.2.1.5." + index, 0x42, "1000000000");
     mib.Set("1.3.6.1.2.1.2.2.1.10." + index, 0x41, std::to_string(1000 * i));
     mib.Set("1.3.6.1.2.1.2.2.1.16." + index, 0x41, std::to_string(2000 * i));
+    // ifXTable: the name, 64-bit counters and the speed in Mbit/s.
+    mib.Set("1.3.6.1.2.1.31.1.1.1.1." + index, 4, "e" + index);
+    mib.Set("1.3.6.1.2.1.31.1.1.1.6." + index, 0x46, std::to_string(1000 * i));
+    mib.Set("1.3.6.1.2.1.31.1.1.1.10." + index, 0x46, std::to_string(2000 * i));
+    mib.Set("1.3.6.1.2.1.31.1.1.1.15." + index, 0x42, "1000");
   }
   const struct {
     int Index, Type, Units;

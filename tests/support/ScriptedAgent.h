@@ -65,8 +65,8 @@ class TScriptedAgent {
   std::unique_ptr<TFakeUdpAgent> udp_;
 };
 
-// A host with `interfaces` interfaces, two processors and three storage areas (one of a type
-// that is not shown), in the layout the monitors walk.
+// A host with `interfaces` interfaces (in ifTable and ifXTable), two processors and three
+// storage areas (one of a type that is not shown), in the layout the monitors walk.
 void FillHost(TScriptedMib& mib, int interfaces);
 
 // The octets of a datagram in hexadecimal, with the request-id's content replaced by "ID" so
