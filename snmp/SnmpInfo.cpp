@@ -25,24 +25,32 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// NextArc for what is not plain digits.
+[[gnu::noinline]] int32_t NextOddArc(std::string_view text, size_t& pos) {
+  const size_t start = pos;
+  const size_t dot = text.find('.', start);
+  const size_t stop = dot == std::string_view::npos ? text.size() : dot;
+  pos = dot == std::string_view::npos ? stop : dot + 1;
+  return SnmpStrToIntDef(std::string(text.substr(start, stop - start)));
+}
+
 // Takes the leading arc of text from pos (moving past its dot) and gives its number: plain
 // decimal up to 4294967295, as arcs go, anything else by the text-to-integer rule.
 int64_t NextArc(std::string_view text, size_t& pos) {
   const size_t start = pos;
   uint64_t value = 0;
-  bool plain = true;
-  for (; pos < text.size() && text[pos] != '.'; ++pos) {
-    const char c = text[pos];
-    if (c < '0' || c > '9' || value > UINT32_MAX) {
-      plain = false;
-    } else {
-      value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
+  while (pos < text.size() && pos - start < 10) {
+    const auto digit = static_cast<uint8_t>(text[pos] - '0');
+    if (digit > 9) break;
+    value = value * 10 + digit;
+    ++pos;
   }
-  const std::string_view part = text.substr(start, pos - start);
-  if (pos < text.size()) ++pos;
-  if (plain && !part.empty() && value <= UINT32_MAX) return static_cast<int64_t>(value);
-  return SnmpStrToIntDef(std::string(part));
+  if (pos > start && (pos == text.size() || text[pos] == '.') && value <= UINT32_MAX) {
+    if (pos < text.size()) ++pos;
+    return static_cast<int64_t>(value);
+  }
+  pos = start;
+  return NextOddArc(text, pos);
 }
 
 // Number of a value text for the unsigned types: the signed rule, widened to the full
@@ -69,20 +77,20 @@ uint64_t Unsigned64TextToInt(std::string_view text) {
   return error == std::errc() && end == last ? magnitude : 0;
 }
 
-// The one encoder: writes items into a buffer sized beforehand. Begin writes the tag and a
-// one-octet length placeholder, End fills it in (moving the content when the length needs the
+// The one encoder: writes items into a buffer sized beforehand (see Encoded). Begin writes the tag
+// and a one-octet length placeholder, End fills it in (moving the content when the length needs the
 // long form).
 class TTlvWriter {
  public:
-  explicit TTlvWriter(size_t capacity) : buffer_(capacity, '\0'), cursor_(buffer_.data()) {}
+  explicit TTlvWriter(char* buffer) : base_(buffer), cursor_(buffer) {}
 
   size_t Begin(int32_t tag) {
     *cursor_++ = static_cast<char>(tag & 0xFF);
     *cursor_++ = '\0';
-    return static_cast<size_t>(cursor_ - buffer_.data()) - 1;
+    return Size() - 1;
   }
   void End(size_t mark) {
-    char* lengthOctet = buffer_.data() + mark;
+    char* lengthOctet = base_ + mark;
     const auto length = static_cast<uint32_t>(cursor_ - lengthOctet - 1);
     if (length <= 127) {
       *lengthOctet = static_cast<char>(length);
@@ -175,10 +183,7 @@ class TTlvWriter {
         Put(text);
     }
   }
-  std::string Finish() {
-    buffer_.resize(static_cast<size_t>(cursor_ - buffer_.data()));
-    return std::move(buffer_);
-  }
+  size_t Size() const { return static_cast<size_t>(cursor_ - base_); }
 
   // Most octets the content of a value can take.
   static size_t ValueBound(const std::string& text, int32_t type) {
@@ -202,8 +207,9 @@ class TTlvWriter {
         return text.size();
     }
   }
-  // Each arc takes at most five octets and one character before it (its dot), plus the first.
-  static size_t OidBound(std::string_view text) { return 5 * (text.size() + 2); }
+  // Three octets a character: an arc of two or more characters (with its dot) takes at most five
+  // octets, a shorter one one octet; the empty text gives one.
+  static size_t OidBound(std::string_view text) { return 3 * text.size() + 5; }
 
  private:
   static int LengthOctets(uint32_t length) {
@@ -223,16 +229,19 @@ class TTlvWriter {
     }
   }
 
-  std::string buffer_;
+  char* base_;
   char* cursor_;
 };
 
-// Runs one writer step into a fresh buffer of the given bound.
+// Runs one writer step into a fresh buffer of the given bound. The writer only holds pointers, so
+// that the compiler can keep them in registers.
 template <class F>
 std::string Encoded(size_t capacity, F&& write) {
-  TTlvWriter out(capacity);
+  std::string buffer(capacity, '\0');
+  TTlvWriter out(buffer.data());
   write(out);
-  return out.Finish();
+  buffer.resize(out.Size());
+  return buffer;
 }
 
 int32_t DecodeIntegerValue(std::string_view content) {
@@ -731,41 +740,41 @@ std::string TSNMPInfo::Encode(bool wholeMessage) const {
     capacity +=
         3 * 6 + TTlvWriter::OidBound(binding.oid) + TTlvWriter::ValueBound(binding.value, type);
   }
-  TTlvWriter out(capacity);
-  const auto putInteger = [&out](int32_t value) {
-    const size_t mark = out.Begin(SnmpTag::Integer);
-    out.PutSignedInt(value);
-    out.End(mark);
-  };
-  size_t message = 0;
-  if (wholeMessage) {
-    message = out.Begin(SnmpTag::Sequence);
-    putInteger(Version);
-    const size_t community = out.Begin(SnmpTag::OctetString);
-    out.Put(community_);
-    out.End(community);
-  }
-  const size_t pdu = out.Begin(PduType);
-  putInteger(RequestId);
-  putInteger(ErrStatus);
-  putInteger(ErrIndex);
-  const size_t list = out.Begin(SnmpTag::Sequence);
-  for (size_t i = 0; i < count_; ++i) {
-    const TBinding& binding = bindings_[i];
-    const int32_t type = binding.type == 0 ? SnmpTag::OctetString : binding.type;
-    const size_t sequence = out.Begin(SnmpTag::Sequence);
-    const size_t name = out.Begin(SnmpTag::ObjectId);
-    out.PutOid(binding.oid);
-    out.End(name);
-    const size_t value = out.Begin(type);
-    out.PutValue(binding.value, type);
-    out.End(value);
-    out.End(sequence);
-  }
-  out.End(list);
-  out.End(pdu);
-  if (wholeMessage) out.End(message);
-  return out.Finish();
+  return Encoded(capacity, [&](TTlvWriter& out) {
+    const auto putInteger = [&out](int32_t value) {
+      const size_t mark = out.Begin(SnmpTag::Integer);
+      out.PutSignedInt(value);
+      out.End(mark);
+    };
+    size_t message = 0;
+    if (wholeMessage) {
+      message = out.Begin(SnmpTag::Sequence);
+      putInteger(Version);
+      const size_t community = out.Begin(SnmpTag::OctetString);
+      out.Put(community_);
+      out.End(community);
+    }
+    const size_t pdu = out.Begin(PduType);
+    putInteger(RequestId);
+    putInteger(ErrStatus);
+    putInteger(ErrIndex);
+    const size_t list = out.Begin(SnmpTag::Sequence);
+    for (size_t i = 0; i < count_; ++i) {
+      const TBinding& binding = bindings_[i];
+      const int32_t type = binding.type == 0 ? SnmpTag::OctetString : binding.type;
+      const size_t sequence = out.Begin(SnmpTag::Sequence);
+      const size_t name = out.Begin(SnmpTag::ObjectId);
+      out.PutOid(binding.oid);
+      out.End(name);
+      const size_t value = out.Begin(type);
+      out.PutValue(binding.value, type);
+      out.End(value);
+      out.End(sequence);
+    }
+    out.End(list);
+    out.End(pdu);
+    if (wholeMessage) out.End(message);
+  });
 }
 
 void TSNMPInfo::DecodeMessage(const std::string& message) {
