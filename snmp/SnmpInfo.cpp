@@ -349,7 +349,8 @@ void SetOidText(std::string& out, std::string_view content) {
   WriteText(out, content.size() * 4 + 24, [content](char* write) {
     if (content.empty()) return write;
     size_t pos = 1;
-    const uint32_t arc = DecodeOidArcView(pos, content);
+    const auto first = static_cast<uint8_t>(content[0]);
+    const uint32_t arc = first < 0x80 ? (++pos, first) : DecodeOidArcView(pos, content);
     // The first sub-identifier joins two arcs; from 80 on the first arc is 2.
     const uint32_t top = arc < 80 ? arc / 40 : 2;
     *write++ = static_cast<char>('0' + top);
@@ -809,15 +810,17 @@ void TSNMPInfo::DecodePduAt(std::string_view bytes, size_t pos, size_t end) {
   int32_t type = 0;
   std::string_view header;
   ReadHeader(pos, bytes, type, header);
+  // The loop's own position, whose address no call takes: it can stay in a register.
+  size_t at = pos;
   // A length claiming more octets than arrived must not keep the loop alive: stop at the end of
   // the message and on a binding that moves nothing.
-  while (pos < end && pos <= bytes.size()) {
-    const size_t start = pos;
-    ReadHeader(pos, bytes, type, header);
+  while (at < end && at <= bytes.size()) {
+    const size_t start = at;
+    ReadHeader(at, bytes, type, header);
     TBinding& slot = NextSlot();
-    ReadItemInto(slot.oid, pos, bytes, type);
-    ReadItemInto(slot.value, pos, bytes, slot.type);
-    if (pos == start) break;
+    ReadItemInto(slot.oid, at, bytes, type);
+    ReadItemInto(slot.value, at, bytes, slot.type);
+    if (at == start) break;
     ++count_;
   }
 }
