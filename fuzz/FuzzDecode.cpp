@@ -9,20 +9,36 @@
 
 namespace {
 
-void DecodeV1(const std::string& message) {
-  TSNMPInfo info(nullptr);
-  info.SetCommunity("pewter");
+// Runs one decoding of info; what decoded must be readable by index.
+template <class F>
+bool Decoded(const TSNMPInfo& info, F&& decode) {
   try {
-    info.DecodeMessage(message);
+    decode();
   } catch (const ERangeError&) {
-    return;
+    return false;
   }
-  // Whatever decoded must encode again and be readable by index.
   for (size_t i = 0; i < info.Count(); ++i) {
     info.OidAt(i);
     info.ValueAt(i);
   }
-  info.EncodeMessage();
+  return true;
+}
+
+// What decoded must encode again, and the message end with its PDU.
+void DecodeV1(const std::string& message) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity("pewter");
+  if (Decoded(info, [&] { info.DecodeMessage(message); }) &&
+      !info.EncodeMessage().ends_with(info.EncodePdu())) {
+    abort();
+  }
+}
+
+// The same octets as a PDU alone, into a record that has held other bindings before.
+void DecodePdu(const std::string& pdu) {
+  static TSNMPInfo info(nullptr);
+  info.Reset();
+  if (Decoded(info, [&] { info.DecodePdu(pdu); })) info.EncodePdu();
 }
 
 // Fixed keys (SHA-256 and AES, localized to an arbitrary engine): no input can carry their digest.
@@ -70,6 +86,7 @@ void DecodeV3(const std::string& message) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string message(reinterpret_cast<const char*>(data), size);
   DecodeV1(message);
+  DecodePdu(message);
   DecodeV3(message);
   return 0;
 }

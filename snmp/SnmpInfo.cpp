@@ -1,6 +1,7 @@
 #include "SnmpInfo.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -24,24 +25,32 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// NextArc for what is not plain digits.
+[[gnu::noinline]] int32_t NextOddArc(std::string_view text, size_t& pos) {
+  const size_t start = pos;
+  const size_t dot = text.find('.', start);
+  const size_t stop = dot == std::string_view::npos ? text.size() : dot;
+  pos = dot == std::string_view::npos ? stop : dot + 1;
+  return SnmpStrToIntDef(std::string(text.substr(start, stop - start)));
+}
+
 // Takes the leading arc of text from pos (moving past its dot) and gives its number: plain
 // decimal up to 4294967295, as arcs go, anything else by the text-to-integer rule.
 int64_t NextArc(std::string_view text, size_t& pos) {
   const size_t start = pos;
   uint64_t value = 0;
-  bool plain = true;
-  for (; pos < text.size() && text[pos] != '.'; ++pos) {
-    const char c = text[pos];
-    if (c < '0' || c > '9' || value > UINT32_MAX) {
-      plain = false;
-    } else {
-      value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
+  while (pos < text.size() && pos - start < 10) {
+    const auto digit = static_cast<uint8_t>(text[pos] - '0');
+    if (digit > 9) break;
+    value = value * 10 + digit;
+    ++pos;
   }
-  const std::string_view part = text.substr(start, pos - start);
-  if (pos < text.size()) ++pos;
-  if (plain && !part.empty() && value <= UINT32_MAX) return static_cast<int64_t>(value);
-  return SnmpStrToIntDef(std::string(part));
+  if (pos > start && (pos == text.size() || text[pos] == '.') && value <= UINT32_MAX) {
+    if (pos < text.size()) ++pos;
+    return static_cast<int64_t>(value);
+  }
+  pos = start;
+  return NextOddArc(text, pos);
 }
 
 // Number of a value text for the unsigned types: the signed rule, widened to the full
@@ -68,20 +77,20 @@ uint64_t Unsigned64TextToInt(std::string_view text) {
   return error == std::errc() && end == last ? magnitude : 0;
 }
 
-// The one encoder: writes items into a buffer sized beforehand. Begin writes the tag and a
-// one-octet length placeholder, End fills it in (moving the content when the length needs the
+// The one encoder: writes items into a buffer sized beforehand (see Encoded). Begin writes the tag
+// and a one-octet length placeholder, End fills it in (moving the content when the length needs the
 // long form).
 class TTlvWriter {
  public:
-  explicit TTlvWriter(size_t capacity) : buffer_(capacity, '\0'), cursor_(buffer_.data()) {}
+  explicit TTlvWriter(char* buffer) : base_(buffer), cursor_(buffer) {}
 
   size_t Begin(int32_t tag) {
     *cursor_++ = static_cast<char>(tag & 0xFF);
     *cursor_++ = '\0';
-    return static_cast<size_t>(cursor_ - buffer_.data()) - 1;
+    return Size() - 1;
   }
   void End(size_t mark) {
-    char* lengthOctet = buffer_.data() + mark;
+    char* lengthOctet = base_ + mark;
     const auto length = static_cast<uint32_t>(cursor_ - lengthOctet - 1);
     if (length <= 127) {
       *lengthOctet = static_cast<char>(length);
@@ -174,10 +183,7 @@ class TTlvWriter {
         Put(text);
     }
   }
-  std::string Finish() {
-    buffer_.resize(static_cast<size_t>(cursor_ - buffer_.data()));
-    return std::move(buffer_);
-  }
+  size_t Size() const { return static_cast<size_t>(cursor_ - base_); }
 
   // Most octets the content of a value can take.
   static size_t ValueBound(const std::string& text, int32_t type) {
@@ -201,8 +207,9 @@ class TTlvWriter {
         return text.size();
     }
   }
-  // Each arc takes at most five octets and one character before it (its dot), plus the first.
-  static size_t OidBound(std::string_view text) { return 5 * (text.size() + 2); }
+  // Three octets a character: an arc of two or more characters (with its dot) takes at most five
+  // octets, a shorter one one octet; the empty text gives one.
+  static size_t OidBound(std::string_view text) { return 3 * text.size() + 5; }
 
  private:
   static int LengthOctets(uint32_t length) {
@@ -222,16 +229,19 @@ class TTlvWriter {
     }
   }
 
-  std::string buffer_;
+  char* base_;
   char* cursor_;
 };
 
-// Runs one writer step into a fresh buffer of the given bound.
+// Runs one writer step into a fresh buffer of the given bound. The writer only holds pointers, so
+// that the compiler can keep them in registers.
 template <class F>
 std::string Encoded(size_t capacity, F&& write) {
-  TTlvWriter out(capacity);
+  std::string buffer(capacity, '\0');
+  TTlvWriter out(buffer.data());
   write(out);
-  return out.Finish();
+  buffer.resize(out.Size());
+  return buffer;
 }
 
 int32_t DecodeIntegerValue(std::string_view content) {
@@ -256,78 +266,188 @@ uint32_t DecodeOidArcView(size_t& pos, std::string_view content) {
   return value;
 }
 
-// Writes the decimal digits of value at out and returns the end.
-char* WriteDecimal(char* out, uint32_t value) {
+// Writes the decimal digits of value at out (room for 20) and returns the end.
+char* WriteDecimal(char* out, uint64_t value) {
   if (value < 10) {
     *out++ = static_cast<char>('0' + value);
     return out;
   }
-  char digits[10];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (count > 0) *out++ = digits[--count];
-  return out;
+  return std::to_chars(out, out + 20, value).ptr;
 }
 
-void AppendOidText(std::string& out, std::string_view content) {
-  // Each octet carries 7 bits (at most 3 digits and a dot); the first arc adds "2.".
-  const size_t start = out.size();
-  out.resize(start + content.size() * 4 + 4);
-  char* write = out.data() + start;
-  size_t pos = 1;
-  bool first = true;
-  while (pos <= content.size()) {
-    uint32_t arc = DecodeOidArcView(pos, content);
-    if (first) {
-      // The first sub-identifier joins two arcs; from 80 on the first arc is 2.
-      const uint32_t top = arc < 80 ? arc / 40 : 2;
-      write = WriteDecimal(write, top);
-      arc -= top * 40;
-      first = false;
-    }
-    *write++ = '.';
-    write = WriteDecimal(write, arc);
+// Replaces out by n characters. A string reused across messages keeps its storage, and when the
+// length is the same as before nothing but the characters changes.
+[[gnu::always_inline]] inline void SetText(std::string& out, const char* text, size_t n) {
+  out.resize(n);
+  char* to = out.data();
+  // Most texts are short: two fixed-size copies that may overlap beat a call to memcpy.
+  if (n >= 16 && n <= 32) {
+    std::memcpy(to, text, 16);
+    std::memcpy(to + n - 16, text + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(to, text, 8);
+    std::memcpy(to + n - 8, text + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(to, text, 4);
+    std::memcpy(to + n - 4, text + n - 4, 4);
+  } else if (n < 4) {
+    for (size_t i = 0; i < n; ++i) to[i] = text[i];
+  } else {
+    std::memcpy(to, text, n);
   }
-  out.resize(static_cast<size_t>(write - out.data()));
 }
 
-std::string DecodeValue(std::string_view content, int32_t type) {
-  std::string text;
+// Replaces out by the text that write(char*) -> end puts into at most bound characters.
+template <class F>
+void WriteText(std::string& out, size_t bound, F&& write) {
+  char text[256];
+  if (bound <= sizeof text) {
+    SetText(out, text, static_cast<size_t>(write(text) - text));
+    return;
+  }
+  out.resize(bound);
+  char* end = write(out.data());
+  out.resize(static_cast<size_t>(end - out.data()));
+}
+
+// A dot and the digits of each arc that takes one octet (".0" to ".127"): the characters in the low
+// four octets (in memory order), their number above.
+constexpr auto kArcTexts = [] {
+  std::array<uint64_t, 128> texts{};
+  for (uint32_t arc = 0; arc < 128; ++arc) {
+    char text[4] = {'.'};
+    uint64_t size = 1;
+    if (arc >= 100) text[size++] = static_cast<char>('0' + arc / 100);
+    if (arc >= 10) text[size++] = static_cast<char>('0' + arc / 10 % 10);
+    text[size++] = static_cast<char>('0' + arc % 10);
+    uint64_t packed = 0;
+    for (int i = 0; i < 4; ++i) {
+      const auto octet = static_cast<uint64_t>(static_cast<uint8_t>(text[i]));
+      packed |=
+          std::endian::native == std::endian::little ? octet << (8 * i) : octet << (24 - 8 * i);
+    }
+    texts[arc] = packed | size << 32;
+  }
+  return texts;
+}();
+
+// Writes "." and the decimal arc at out (room for 21) and returns the end.
+char* PutArcText(char* out, uint32_t arc) {
+  if (arc >= kArcTexts.size()) {
+    *out++ = '.';
+    return WriteDecimal(out, arc);
+  }
+  const uint64_t text = kArcTexts[arc];
+  const auto characters = static_cast<uint32_t>(text);
+  std::memcpy(out, &characters, 4);
+  return out + (text >> 32);
+}
+
+void SetOidText(std::string& out, std::string_view content) {
+  // An arc of k octets has at most 3k digits; with its dot at most four characters an octet. The
+  // first arc adds "2." and a decimal write may use 20 characters of room.
+  WriteText(out, content.size() * 4 + 24, [content](char* write) {
+    if (content.empty()) return write;
+    size_t pos = 1;
+    const auto first = static_cast<uint8_t>(content[0]);
+    const uint32_t arc = first < 0x80 ? (++pos, first) : DecodeOidArcView(pos, content);
+    // The first sub-identifier joins two arcs; from 80 on the first arc is 2.
+    const uint32_t top = arc < 80 ? arc / 40 : 2;
+    *write++ = static_cast<char>('0' + top);
+    write = PutArcText(write, arc - top * 40);
+    const auto* octets = reinterpret_cast<const uint8_t*>(content.data());
+    const uint8_t* end = octets + content.size();
+    for (const uint8_t* at = octets + pos - 1; at != end;) {
+      if (*at < 0x80) {
+        write = PutArcText(write, *at++);
+      } else {
+        pos = static_cast<size_t>(at - octets) + 1;
+        write = PutArcText(write, DecodeOidArcView(pos, content));
+        at = octets + pos - 1;
+      }
+    }
+    return write;
+  });
+}
+
+// Signed decimal.
+void SetDecimalText(std::string& out, uint64_t magnitude, bool negative = false) {
+  char text[40];
+  char* write = text;
+  if (negative) *write++ = '-';
+  SetText(out, text, static_cast<size_t>(WriteDecimal(write, magnitude) - text));
+}
+
+// Each value type has its text made out of line: inlined, they would make every call of
+// SetValueText pay for the largest one's stack frame.
+
+[[gnu::noinline]] void SetStringWithoutZeros(std::string& out, std::string_view content) {
+  WriteText(out, content.size(), [content](char* write) {
+    for (const char c : content) {
+      if (c != '\0') *write++ = c;
+    }
+    return write;
+  });
+}
+
+// The octets with those of value 0 left out.
+[[gnu::noinline]] void SetStringText(std::string& out, std::string_view content) {
+  if (content.find('\0') == std::string_view::npos) {
+    SetText(out, content.data(), content.size());
+  } else {
+    SetStringWithoutZeros(out, content);
+  }
+}
+
+// Each octet in decimal, joined by ".".
+[[gnu::noinline]] void SetIpText(std::string& out, std::string_view content) {
+  WriteText(out, content.size() * 4 + 20, [content](char* write) {
+    for (size_t i = 0; i < content.size(); ++i) {
+      if (i > 0) *write++ = '.';
+      write = WriteDecimal(write, static_cast<uint8_t>(content[i]));
+    }
+    return write;
+  });
+}
+
+// Unsigned, most significant octet first; longer contents keep their low 64 bits.
+[[gnu::noinline]] void SetUnsignedText(std::string& out, std::string_view content) {
+  uint64_t sum = 0;
+  for (const char c : content) sum = (sum << 8) + static_cast<uint8_t>(c);
+  SetDecimalText(out, sum);
+}
+
+[[gnu::noinline]] void SetIntegerText(std::string& out, std::string_view content) {
+  const int32_t value = DecodeIntegerValue(content);
+  const auto magnitude = static_cast<uint32_t>(value);
+  SetDecimalText(out, value < 0 ? 0 - magnitude : magnitude, value < 0);
+}
+
+// Replaces out by the value text of an item's content.
+void SetValueText(std::string& out, std::string_view content, int32_t type) {
   switch (type) {
     case SnmpTag::Integer:
-      return std::to_string(DecodeIntegerValue(content));
+      SetIntegerText(out, content);
+      return;
     case SnmpTag::OctetString:
     case SnmpTag::Opaque:
-      if (content.find('\0') == std::string_view::npos) return std::string(content);
-      text.reserve(content.size());
-      for (const char c : content) {
-        if (c != '\0') text += c;
-      }
-      return text;
+      SetStringText(out, content);
+      return;
     case SnmpTag::ObjectId:
-      AppendOidText(text, content);
-      return text;
+      SetOidText(out, content);
+      return;
     case SnmpTag::IpAddress:
-      for (size_t i = 0; i < content.size(); ++i) {
-        if (i > 0) text += '.';
-        text += std::to_string(static_cast<uint8_t>(content[i]));
-      }
-      return text;
-    // Counter64 takes up to nine octets, the first a leading zero; longer contents keep their
-    // low 64 bits.
+      SetIpText(out, content);
+      return;
+    // Counter64 takes up to nine octets, the first a leading zero.
     case SnmpTag::Counter32:
     case SnmpTag::Gauge32:
     case SnmpTag::TimeTicks:
-    case SnmpTag::Counter64: {
-      uint64_t sum = 0;
-      for (const char c : content) sum = (sum << 8) + static_cast<uint8_t>(c);
-      return std::to_string(sum);
-    }
+    case SnmpTag::Counter64:
+      SetUnsignedText(out, content);
+      return;
     default:
-      return text;
+      out.clear();
   }
 }
 
@@ -343,39 +463,58 @@ uint32_t DecodeLengthView(size_t& pos, std::string_view message) {
 
 enum class TItemKind { None, PastEnd, Constructed, Primitive };
 
-// Reads an item's tag and length. A primitive item that fits gives its content and leaves pos
-// past it; a constructed one leaves pos on its first content octet.
+// Reads an item's tag and length at pos (at least 1). A primitive item that fits gives its content
+// and leaves pos past it; a constructed one leaves pos on its first content octet.
 TItemKind ReadHeader(size_t& pos, std::string_view message, int32_t& tag,
                      std::string_view& content) {
-  tag = SnmpTag::Null;
-  if (pos >= message.size()) return TItemKind::None;
-  const uint8_t octet = OctetAt(message, pos++);
+  if (pos >= message.size()) {
+    tag = SnmpTag::Null;
+    return TItemKind::None;
+  }
+  // The tag and the first length octet are both there.
+  const auto octet = static_cast<uint8_t>(message[pos - 1]);
+  const auto first = static_cast<uint8_t>(message[pos]);
   tag = octet;
-  const uint32_t length = DecodeLengthView(pos, message);
+  pos += 2;
+  uint32_t length = first;
+  if (first >= 0x80) {
+    size_t at = pos - 1;
+    length = DecodeLengthView(at, message);
+    pos = at;
+  }
   if (pos + static_cast<uint64_t>(length) - 1 > message.size()) return TItemKind::PastEnd;
   if (octet & 0x20) return TItemKind::Constructed;
-  content = message.substr(pos - 1, length);
+  content = std::string_view(message.data() + pos - 1, length);
   pos += length;
   return TItemKind::Primitive;
 }
 
-std::string ItemText(TItemKind kind, int32_t tag, std::string_view content) {
+// Replaces out by an item's text: "$" and the tag for a constructed item, the value text for a
+// primitive one, empty for none.
+void SetItemText(std::string& out, TItemKind kind, int32_t tag, std::string_view content) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   switch (kind) {
     case TItemKind::Constructed:
-      return {'$', kHex[(tag >> 4) & 0x0F], kHex[tag & 0x0F]};
+      out.assign({'$', kHex[(tag >> 4) & 0x0F], kHex[tag & 0x0F]});
+      return;
     case TItemKind::Primitive:
-      return DecodeValue(content, tag);
+      SetValueText(out, content, tag);
+      return;
     default:
-      return {};
+      out.clear();
   }
 }
 
-// Reads one item at pos: its text and type.
-std::string ReadItemText(size_t& pos, std::string_view message, int32_t& type) {
+// Reads one item at pos into out and its type.
+void ReadItemInto(std::string& out, size_t& pos, std::string_view message, int32_t& type) {
   std::string_view content;
   const TItemKind kind = ReadHeader(pos, message, type, content);
-  return ItemText(kind, type, content);
+  // Names are object identifiers: they skip the dispatch by type.
+  if (kind == TItemKind::Primitive && type == SnmpTag::ObjectId) {
+    SetOidText(out, content);
+  } else {
+    SetItemText(out, kind, type, content);
+  }
 }
 
 // The text-to-integer rule applied to an item's text, without building the text where the
@@ -386,7 +525,9 @@ int32_t ReadNumber(size_t& pos, std::string_view message) {
   const TItemKind kind = ReadHeader(pos, message, tag, content);
   if (kind == TItemKind::Constructed) return tag;
   if (kind == TItemKind::Primitive && tag == SnmpTag::Integer) return DecodeIntegerValue(content);
-  return SnmpStrToIntDef(ItemText(kind, tag, content));
+  std::string text;
+  SetItemText(text, kind, tag, content);
+  return SnmpStrToIntDef(text);
 }
 
 constexpr const char* kErrorStatusNames[] = {"noError",
@@ -501,7 +642,7 @@ std::string OidTextToBytes(const std::string& text) {
 
 std::string OidBytesToText(const std::string& content) {
   std::string text;
-  AppendOidText(text, content);
+  SetOidText(text, content);
   return text;
 }
 
@@ -510,7 +651,10 @@ std::string IpTextToBytes(const std::string& text) {
 }
 
 std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType) {
-  return ReadItemText(pos, message, valueType);
+  if (pos == 0 && !message.empty()) throw ERangeError();
+  std::string text;
+  ReadItemInto(text, pos, message, valueType);
+  return text;
 }
 
 TSNMPInfo::TSNMPInfo(TIdSNMP* owner) : Owner(owner) {
@@ -529,8 +673,7 @@ void TSNMPInfo::SetCommunity(const std::string& community) {
 void TSNMPInfo::Reset() {
   Version = 0;
   PduType = RequestId = ErrStatus = ErrIndex = 0;
-  oids_.clear();
-  values_.clear();
+  count_ = 0;
   if (Owner == nullptr) {
     community_.clear();
     TargetHost.clear();
@@ -542,22 +685,22 @@ void TSNMPInfo::Reset() {
   TargetHost = Owner->Host();
 }
 
-void TSNMPInfo::PadValues() {
-  while (values_.size() < oids_.size()) values_.push_back({std::string(), 0});
+TSNMPInfo::TBinding& TSNMPInfo::NextSlot() {
+  if (count_ == bindings_.size()) bindings_.emplace_back();
+  return bindings_[count_];
 }
 
 void TSNMPInfo::AddVarBind(const std::string& oid, const std::string& value, int32_t valueType) {
-  AppendBinding(std::string(oid), std::string(value), valueType);
-}
-
-void TSNMPInfo::AppendBinding(std::string&& oid, std::string&& value, int32_t valueType) {
-  PadValues();
-  oids_.push_back(std::move(oid));
-  if (values_.size() >= oids_.size()) {
-    values_[oids_.size() - 1] = {std::move(value), valueType};
+  if (count_ == bindings_.size()) {
+    // Copied before the vector grows: the texts may be this record's own.
+    bindings_.push_back({oid, value, valueType});
   } else {
-    values_.push_back({std::move(value), valueType});
+    TBinding& slot = bindings_[count_];
+    slot.oid.assign(oid);
+    slot.value.assign(value);
+    slot.type = valueType;
   }
+  ++count_;
 }
 
 namespace {
@@ -567,71 +710,72 @@ namespace {
 }  // namespace
 
 const std::string& TSNMPInfo::OidAt(size_t index) const {
-  if (index >= oids_.size()) RaiseIndexError(index);
-  return oids_[index];
+  if (index >= count_) RaiseIndexError(index);
+  return bindings_[index].oid;
 }
 
 const std::string& TSNMPInfo::ValueAt(size_t index) const {
-  if (index >= values_.size()) RaiseIndexError(index);
-  return values_[index].text;
+  if (index >= count_) RaiseIndexError(index);
+  return bindings_[index].value;
 }
 
 int32_t TSNMPInfo::ValueTypeAt(size_t index) const {
-  if (index >= values_.size()) RaiseIndexError(index);
-  return values_[index].type;
+  if (index >= count_) RaiseIndexError(index);
+  return bindings_[index].type;
 }
 
-std::string TSNMPInfo::EncodeMessage() {
+std::string TSNMPInfo::EncodeMessage() const {
   return Encode(true);
 }
 
-std::string TSNMPInfo::EncodePdu() {
+std::string TSNMPInfo::EncodePdu() const {
   return Encode(false);
 }
 
-std::string TSNMPInfo::Encode(bool wholeMessage) {
-  PadValues();
+std::string TSNMPInfo::Encode(bool wholeMessage) const {
   // Every item header takes at most six octets, every INTEGER at most five.
   size_t capacity = 8 * 6 + 4 * 5 + community_.size();
-  for (size_t i = 0; i < oids_.size(); ++i) {
-    const int32_t type = values_[i].type == 0 ? SnmpTag::OctetString : values_[i].type;
+  for (size_t i = 0; i < count_; ++i) {
+    const TBinding& binding = bindings_[i];
+    const int32_t type = binding.type == 0 ? SnmpTag::OctetString : binding.type;
     capacity +=
-        3 * 6 + TTlvWriter::OidBound(oids_[i]) + TTlvWriter::ValueBound(values_[i].text, type);
+        3 * 6 + TTlvWriter::OidBound(binding.oid) + TTlvWriter::ValueBound(binding.value, type);
   }
-  TTlvWriter out(capacity);
-  const auto putInteger = [&out](int32_t value) {
-    const size_t mark = out.Begin(SnmpTag::Integer);
-    out.PutSignedInt(value);
-    out.End(mark);
-  };
-  size_t message = 0;
-  if (wholeMessage) {
-    message = out.Begin(SnmpTag::Sequence);
-    putInteger(Version);
-    const size_t community = out.Begin(SnmpTag::OctetString);
-    out.Put(community_);
-    out.End(community);
-  }
-  const size_t pdu = out.Begin(PduType);
-  putInteger(RequestId);
-  putInteger(ErrStatus);
-  putInteger(ErrIndex);
-  const size_t list = out.Begin(SnmpTag::Sequence);
-  for (size_t i = 0; i < oids_.size(); ++i) {
-    const int32_t type = values_[i].type == 0 ? SnmpTag::OctetString : values_[i].type;
-    const size_t binding = out.Begin(SnmpTag::Sequence);
-    const size_t name = out.Begin(SnmpTag::ObjectId);
-    out.PutOid(oids_[i]);
-    out.End(name);
-    const size_t value = out.Begin(type);
-    out.PutValue(values_[i].text, type);
-    out.End(value);
-    out.End(binding);
-  }
-  out.End(list);
-  out.End(pdu);
-  if (wholeMessage) out.End(message);
-  return out.Finish();
+  return Encoded(capacity, [&](TTlvWriter& out) {
+    const auto putInteger = [&out](int32_t value) {
+      const size_t mark = out.Begin(SnmpTag::Integer);
+      out.PutSignedInt(value);
+      out.End(mark);
+    };
+    size_t message = 0;
+    if (wholeMessage) {
+      message = out.Begin(SnmpTag::Sequence);
+      putInteger(Version);
+      const size_t community = out.Begin(SnmpTag::OctetString);
+      out.Put(community_);
+      out.End(community);
+    }
+    const size_t pdu = out.Begin(PduType);
+    putInteger(RequestId);
+    putInteger(ErrStatus);
+    putInteger(ErrIndex);
+    const size_t list = out.Begin(SnmpTag::Sequence);
+    for (size_t i = 0; i < count_; ++i) {
+      const TBinding& binding = bindings_[i];
+      const int32_t type = binding.type == 0 ? SnmpTag::OctetString : binding.type;
+      const size_t sequence = out.Begin(SnmpTag::Sequence);
+      const size_t name = out.Begin(SnmpTag::ObjectId);
+      out.PutOid(binding.oid);
+      out.End(name);
+      const size_t value = out.Begin(type);
+      out.PutValue(binding.value, type);
+      out.End(value);
+      out.End(sequence);
+    }
+    out.End(list);
+    out.End(pdu);
+    if (wholeMessage) out.End(message);
+  });
 }
 
 void TSNMPInfo::DecodeMessage(const std::string& message) {
@@ -654,7 +798,8 @@ void TSNMPInfo::DecodePdu(const std::string& pdu) {
   size_t pos = 2;
   const uint64_t length = DecodeLengthView(pos, pdu);
   const auto end = static_cast<size_t>(std::min<uint64_t>(pos + length, pdu.size() + 1));
-  DecodePduAt(pdu, 1, end);
+  pos = 1;
+  DecodePduAt(pdu, pos, end);
 }
 
 void TSNMPInfo::DecodePduAt(std::string_view bytes, size_t pos, size_t end) {
@@ -665,14 +810,17 @@ void TSNMPInfo::DecodePduAt(std::string_view bytes, size_t pos, size_t end) {
   int32_t type = 0;
   std::string_view header;
   ReadHeader(pos, bytes, type, header);
+  // The loop's own position, whose address no call takes: it can stay in a register.
+  size_t at = pos;
   // A length claiming more octets than arrived must not keep the loop alive: stop at the end of
   // the message and on a binding that moves nothing.
-  while (pos < end && pos <= bytes.size()) {
-    const size_t start = pos;
-    ReadHeader(pos, bytes, type, header);
-    std::string oid = ReadItemText(pos, bytes, type);
-    std::string value = ReadItemText(pos, bytes, type);
-    if (pos == start) break;
-    AppendBinding(std::move(oid), std::move(value), type);
+  while (at < end && at <= bytes.size()) {
+    const size_t start = at;
+    ReadHeader(at, bytes, type, header);
+    TBinding& slot = NextSlot();
+    ReadItemInto(slot.oid, at, bytes, type);
+    ReadItemInto(slot.value, at, bytes, slot.type);
+    if (at == start) break;
+    ++count_;
   }
 }

@@ -83,21 +83,21 @@ class TSNMPInfo {
 
   // Back to the owner's defaults with no bindings; Packet is kept.
   void Reset();
+  // Appends a binding; value type 0 goes out as an OCTET STRING.
   void AddVarBind(const std::string& oid, const std::string& value, int32_t valueType);
-  // Appends empty values (type 0) until there is one value per name.
-  void PadValues();
 
   // Binding accessors; an index outside the list raises std::out_of_range.
   const std::string& OidAt(size_t index) const;
   const std::string& ValueAt(size_t index) const;
   int32_t ValueTypeAt(size_t index) const;
-  size_t Count() const { return oids_.size(); }
-  size_t ValueCount() const { return values_.size(); }
+  size_t Count() const { return count_; }
+  // Every name has its value: the same as Count.
+  size_t ValueCount() const { return count_; }
 
-  // The message octets of the record (pads the values first).
-  std::string EncodeMessage();
+  // The message octets of the record.
+  std::string EncodeMessage() const;
   // The PDU alone (tag PduType, request-id, error fields, bindings), as a scoped PDU carries it.
-  std::string EncodePdu();
+  std::string EncodePdu() const;
   // Fills the record from a message, appending its bindings; raises ERangeError on a read past
   // the end (what was decoded until then stays).
   void DecodeMessage(const std::string& message);
@@ -106,18 +106,21 @@ class TSNMPInfo {
   void DecodePdu(const std::string& pdu);
 
  private:
-  std::string Encode(bool wholeMessage);
+  struct TBinding {
+    std::string oid, value;
+    int32_t type = 0;
+  };
+  std::string Encode(bool wholeMessage) const;
   // Reads the PDU at pos and its bindings until pos reaches end (1-based positions).
   void DecodePduAt(std::string_view bytes, size_t pos, size_t end);
-  void AppendBinding(std::string&& oid, std::string&& value, int32_t valueType);
+  // The binding after the last one; its strings may hold text from earlier use.
+  TBinding& NextSlot();
 
-  struct TValue {
-    std::string text;
-    int32_t type;
-  };
   std::string community_;
-  std::vector<std::string> oids_;
-  std::vector<TValue> values_;
+  // Only the first count_ entries are bindings: the rest stay from earlier messages so that
+  // decoding the next one reuses their strings' storage instead of allocating.
+  std::vector<TBinding> bindings_;
+  size_t count_ = 0;
 };
 
 // Whole text as an optional sign and decimal digits, or a sign, "$" and hexadecimal digits (a

@@ -5,12 +5,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "BenchMessages.h"
 
 namespace {
 
-netsnmp_session MakeSession(const std::string& community) {
+netsnmp_session MakeSession(const std::string& community, long version = SNMP_VERSION_1) {
   static bool initialised = false;
   if (!initialised) {
     setenv("MIBS", "", 1);
@@ -20,7 +21,7 @@ netsnmp_session MakeSession(const std::string& community) {
   }
   netsnmp_session session;
   snmp_sess_init(&session);
-  session.version = SNMP_VERSION_1;
+  session.version = version;
   session.community = reinterpret_cast<u_char*>(const_cast<char*>(community.c_str()));
   session.community_len = community.size();
   return session;
@@ -68,5 +69,27 @@ void BM_NetSnmpDecodeCounterReply(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_NetSnmpDecodeCounterReply);
+
+void BM_NetSnmpDecodeBulkReply(benchmark::State& state) {
+  netsnmp_session session = MakeSession("public", SNMP_VERSION_2c);
+  const std::string reply = BulkReply();
+  std::vector<u_char> data(reply.begin(), reply.end());
+  size_t count = 0;
+  for (auto _ : state) {
+    netsnmp_pdu* pdu = snmp_pdu_create(0);
+    if (snmp_parse(nullptr, &session, pdu, data.data(), data.size()) != 0) {
+      state.SkipWithError("snmp_parse failed");
+      snmp_free_pdu(pdu);
+      break;
+    }
+    count = 0;
+    for (const netsnmp_variable_list* v = pdu->variables; v != nullptr; v = v->next_variable) {
+      ++count;
+    }
+    snmp_free_pdu(pdu);
+  }
+  if (count != kBulkBindings) state.SkipWithError("wrong number of bindings");
+}
+BENCHMARK(BM_NetSnmpDecodeBulkReply);
 
 }  // namespace

@@ -592,6 +592,46 @@ TEST(DecodePdu, ReportRoundTrip) {
   EXPECT_EQ("7", received.ValueAt(0));
 }
 
+// The record keeps its binding strings for the next message: nothing of a longer earlier one may
+// show through.
+TEST(TSNMPInfo, ReusedRecordHoldsOnlyTheNewBindings) {
+  TSNMPInfo info(nullptr);
+  info.SetCommunity("public");
+  info.DecodeMessage(Hex(kBulkCounter64Reply));
+  info.Reset();
+  info.SetCommunity("public");
+  info.DecodeMessage(Hex(kNoSuchReply));
+  ASSERT_EQ(3u, info.Count());
+  EXPECT_EQ("1.3.6.1.2.1.1.3.0", info.OidAt(0));
+  EXPECT_EQ("1077", info.ValueAt(0));
+  EXPECT_EQ("", info.ValueAt(1));
+  EXPECT_THROW(info.ValueAt(3), std::out_of_range);
+  info.Reset();
+  info.AddVarBind("1.3", "a", SnmpTag::OctetString);
+  TSNMPInfo fresh(nullptr);
+  fresh.AddVarBind("1.3", "a", SnmpTag::OctetString);
+  EXPECT_TRUE(SameOctets(fresh.EncodeMessage(), info.EncodeMessage()));
+}
+
+TEST(TSNMPInfo, AddVarBindTakesTheRecordsOwnTexts) {
+  TSNMPInfo info(nullptr);
+  const std::string oid = "1.3.6.1.2.1.1.1.0", value(40, 'v');
+  info.AddVarBind(oid, value, SnmpTag::OctetString);
+  for (size_t i = 0; i < 100; ++i) info.AddVarBind(info.OidAt(i), info.ValueAt(i), 4);
+  EXPECT_EQ(oid, info.OidAt(100));
+  EXPECT_EQ(value, info.ValueAt(100));
+}
+
+TEST(OidBytesToText, LongNameDecodesAsAShortOne) {
+  std::string text = "1.3", octets = Hex("2B");
+  for (int i = 0; i < 80; ++i) {
+    text += ".127.16383";
+    octets += Hex("7F FF 7F");
+  }
+  EXPECT_EQ(text, OidBytesToText(octets));
+  EXPECT_TRUE(SameOctets(octets, OidTextToBytes(text)));
+}
+
 struct TMalformedCase {
   const char* name;
   const char* octets;
@@ -632,6 +672,14 @@ INSTANTIATE_TEST_SUITE_P(
         TMalformedCase{"OidLastOctetHasHighBit",
                        "30 1D 02 01 00 04 06 70 65 77 74 65 72 A2 10 02 01 01 02 01 00 02 01 00 "
                        "30 05 30 03 06 01 81",
+                       true, 0},
+        TMalformedCase{"OidLaterArcCutShort",
+                       "30 1E 02 01 00 04 06 70 65 77 74 65 72 A2 11 02 01 01 02 01 00 02 01 00 "
+                       "30 06 30 04 06 02 2B 81",
+                       true, 0},
+        TMalformedCase{"LongFormLengthCutInValue",
+                       "30 20 02 01 00 04 06 70 65 77 74 65 72 A2 13 02 01 01 02 01 00 02 01 00 "
+                       "30 08 30 06 06 01 2B 46 82 01",
                        true, 0},
         TMalformedCase{"LengthCutInBinding",
                        "30 1C 02 01 00 04 06 70 65 77 74 65 72 A2 0F 02 01 01 02 01 00 02 01 00 "
