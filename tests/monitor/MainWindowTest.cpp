@@ -320,6 +320,7 @@ TEST_F(MainWindow, NamelessInterfacesGoByTheirNameOrNumber) {
   FillHost(agent.Mib, 3);
   agent.Mib.Set("1.3.6.1.2.1.2.2.1.2.1", 4, "");
   agent.Mib.Set("1.3.6.1.2.1.2.2.1.2.2", 4, "");
+  agent.Mib.Remove("1.3.6.1.2.1.31.1.1.1.1.1");
   agent.Mib.Set("1.3.6.1.2.1.31.1.1.1.1.2", 4, "uplink0");
   const QString log = Folder.path() + "/activity.csv";
   Options->chkLog->setChecked(true);
