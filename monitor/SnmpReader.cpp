@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr int32_t kGetBulkRequest = 0xA5;
-constexpr int32_t kTooBig = 1;
-constexpr int32_t kNoSuchObject = 0x80;
-constexpr int32_t kEndOfMibView = 0x82;
 // What one binding of a reply is taken to need, for sizing requests to the receive buffer: the
 // name of a table cell, a counter or a short text, and the headers around them.
 constexpr int kBindingBudget = 48;
@@ -19,7 +15,8 @@ constexpr int kMessageOverhead = 200;
 constexpr int kMostRepetitions = 100;
 
 bool TooBig(const TSnmpResult& result) {
-  return (result.Outcome == TSnmpResult::Answered && result.Reply.ErrStatus == kTooBig) ||
+  return (result.Outcome == TSnmpResult::Answered &&
+          result.Reply.ErrStatus == SnmpErrorStatus::TooBig) ||
          (result.Outcome == TSnmpResult::Failed && result.Error.contains("Message too long"));
 }
 
@@ -59,7 +56,7 @@ TReadValue BindingValue(const TSNMPInfo& reply, size_t index) {
   value.State = TValueState::NoValue;
   if (index >= reply.ValueCount()) return value;
   const int32_t type = reply.ValueTypeAt(index);
-  if (type >= kNoSuchObject && type <= kEndOfMibView) return value;
+  if (type >= SnmpTag::NoSuchObject && type <= SnmpTag::EndOfMibView) return value;
   value.State = TValueState::Value;
   value.Text = reply.ValueAt(index);
   value.Type = type;
@@ -195,7 +192,7 @@ void TSnmpReader::WalkColumns(std::vector<std::string> columns,
 
 void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
   std::vector<size_t> asked;
-  TSNMPInfo request = Request(kGetBulkRequest);
+  TSNMPInfo request = Request(SnmpTag::GetBulkRequest);
   request.ErrStatus = 0;  // non-repeaters
   request.ErrIndex = job->Repetitions;
   for (size_t c = 0; c < job->Columns.size(); ++c) {
@@ -227,7 +224,7 @@ void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
       const std::string& column = job->Columns[c];
       const bool inside = name.size() > column.size() + 1 && name[column.size()] == '.' &&
                           name.compare(0, column.size(), column) == 0;
-      if (b < reply.ValueCount() && reply.ValueTypeAt(b) == kEndOfMibView) {
+      if (b < reply.ValueCount() && reply.ValueTypeAt(b) == SnmpTag::EndOfMibView) {
         cursor.clear();
       } else if (!inside || CompareOids(name, cursor) <= 0) {
         cursor.clear();

@@ -25,7 +25,6 @@ constexpr size_t kAesKeyLength = 16;
 constexpr size_t kSaltLength = 8;
 // A response more than this many seconds older than the engine's time is a replay.
 constexpr int64_t kTimeWindow = 150;
-constexpr int32_t kReportTag = 0xA8;
 
 void Wipe(std::string& secret) {
   OPENSSL_cleanse(secret.data(), secret.size());
@@ -544,7 +543,7 @@ TUsmReply TUsmPeer::ProcessReply(const std::string& datagram, int32_t msgId, int
       }
       reply.kind = TUsmReply::TKind::Response;
       reply.pdu = pdu.pdu;
-    } else if (tag == kReportTag) {
+    } else if (tag == SnmpTag::Report) {
       reply.kind = TUsmReply::TKind::Report;
       reply.report = ReportKindOf(pdu.pdu);
       // Discovery learns from an unauthenticated report; the time only from an authentic one.

@@ -10,12 +10,6 @@
 
 namespace {
 
-constexpr int32_t kGetBulkRequest = 0xA5;
-constexpr int32_t kNoSuchName = 2;
-constexpr int32_t kNoSuchObject = 0x80;
-constexpr int32_t kNoSuchInstance = 0x81;
-constexpr int32_t kEndOfMibView = 0x82;
-
 std::string Hex(const std::string& octets, size_t from, size_t to) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
@@ -82,7 +76,7 @@ std::string TScriptedMib::Answer(const std::string& request) const {
   if (reply.size() <= MaxReply) return reply;
   TSNMPInfo query(nullptr);
   query.DecodeMessage(request);
-  if (query.PduType != kGetBulkRequest) {
+  if (query.PduType != SnmpTag::GetBulkRequest) {
     TSNMPInfo tooBig(nullptr);
     tooBig.SetCommunity(query.Community());
     tooBig.Version = 1;
@@ -132,7 +126,7 @@ std::string TScriptedMib::Reply(const std::string& request) const {
   const std::lock_guard<std::mutex> guard(lock_);
   const auto next = [this](const std::string& oid) { return objects_.upper_bound(KeyOf(oid)); };
   const auto fail = [&](size_t index) {
-    reply.ErrStatus = kNoSuchName;
+    reply.ErrStatus = SnmpErrorStatus::NoSuchName;
     reply.ErrIndex = static_cast<int32_t>(index + 1);
     for (size_t i = 0; i < query.Count(); ++i) reply.AddVarBind(query.OidAt(i), "", SnmpTag::Null);
     return reply.EncodeMessage();
@@ -153,7 +147,8 @@ std::string TScriptedMib::Reply(const std::string& request) const {
           const auto after = objects_.lower_bound(column);
           const bool inColumn = after != objects_.end() &&
                                 std::equal(column.begin(), column.end(), after->first.begin());
-          reply.AddVarBind(query.OidAt(i), "", inColumn ? kNoSuchInstance : kNoSuchObject);
+          reply.AddVarBind(query.OidAt(i), "",
+                           inColumn ? SnmpTag::NoSuchInstance : SnmpTag::NoSuchObject);
         }
       }
       return reply.EncodeMessage();
@@ -165,18 +160,18 @@ std::string TScriptedMib::Reply(const std::string& request) const {
         } else if (!v2) {
           return fail(i);
         } else {
-          reply.AddVarBind(query.OidAt(i), "", kEndOfMibView);
+          reply.AddVarBind(query.OidAt(i), "", SnmpTag::EndOfMibView);
         }
       }
       return reply.EncodeMessage();
-    case kGetBulkRequest: {
+    case SnmpTag::GetBulkRequest: {
       if (!v2) return {};
       const auto nonRepeaters = static_cast<size_t>(std::max(query.ErrStatus, 0));
       const int32_t repetitions = std::max(query.ErrIndex, 0);
       const auto add = [&](const std::string& oid) {
         const auto found = next(oid);
         if (found == objects_.end()) {
-          reply.AddVarBind(oid, "", kEndOfMibView);
+          reply.AddVarBind(oid, "", SnmpTag::EndOfMibView);
           return oid;
         }
         reply.AddVarBind(found->second.Oid, found->second.Text, found->second.Type);
