@@ -24,7 +24,7 @@ void TConnection::Probe(std::function<void(const TSnmpResult&)> done) {
   probe.SetCommunity(Reader.Community);
   probe.Version = Reader.Version;
   probe.PduType = SnmpTag::GetRequest;
-  Reader.Send(probe, std::move(done));
+  Reader.Send(std::move(probe), std::move(done));
 }
 
 void TConnection::Discover(int graphLength, std::function<void(std::exception_ptr)> done) {

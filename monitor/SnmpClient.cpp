@@ -137,8 +137,8 @@ void TSnmpClient::Open(const QString& host, quint16 port,
   });
 }
 
-void TSnmpClient::Send(const TSNMPInfo& request, TDone done) {
-  FQueue.push_back({request, std::move(done)});
+void TSnmpClient::Send(TSNMPInfo request, TDone done) {
+  FQueue.push_back({std::move(request), std::move(done)});
   SendNext();
 }
 
@@ -202,7 +202,7 @@ void TSnmpClient::ArmDeadline() {
   FDeadline.start(wait);
 }
 
-void TSnmpClient::Finish(TSnmpResult result) {
+void TSnmpClient::Finish(const TSnmpResult& result) {
   if (!FInFlight) return;
   TDone done = std::move(FInFlight->Done);
   FInFlight.reset();
@@ -233,13 +233,17 @@ void TSnmpClient::ReadPending() {
       return;
     }
     if (!FInFlight) continue;
-    TSnmpResult result;
+    // One result record serves every reply, so that decoding reuses its texts.
+    TSnmpResult& result = FResult;
+    result.Error.clear();
+    result.ReportKind = TUsmReport::Other;
     if (size > BufferSize) {
       // A reply the buffer cannot hold ends the request in flight, as the blocking read did.
       Session.Cancel();
       result.Outcome = TSnmpResult::Failed;
       result.Error = ErrorText(kMessageTooLong);
-      Finish(std::move(result));
+      result.Reply.Reset();
+      Finish(result);
       continue;
     }
     FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
@@ -258,6 +262,6 @@ void TSnmpClient::ReadPending() {
     } else {
       result.Outcome = TSnmpResult::Answered;
     }
-    Finish(std::move(result));
+    Finish(result);
   }
 }

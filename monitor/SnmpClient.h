@@ -55,7 +55,7 @@ class TSnmpClient : public QObject {
   // IPv6 one). done gets an empty text, or the error message of a failed lookup or socket.
   void Open(const QString& host, quint16 port, std::function<void(const QString& error)> done);
   // Queues one request for the opened host. done runs later from the event loop, once.
-  void Send(const TSNMPInfo& request, TDone done);
+  void Send(TSNMPInfo request, TDone done);
   // Forgets every queued and pending request and any lookup under way: their done functions
   // never run, and replies that come later are dropped.
   void Cancel();
@@ -83,7 +83,7 @@ class TSnmpClient : public QObject {
   void SendDatagram(const std::string& datagram);
   // Ends the request in flight as failed, from the event loop.
   void FailLater(const QString& error);
-  void Finish(TSnmpResult result);
+  void Finish(const TSnmpResult& result);
   void ArmDeadline();
   TSnmpTime Time() const { return TSnmpTime(Now()); }
 
@@ -100,4 +100,5 @@ class TSnmpClient : public QObject {
   int FSent = 0;
   std::string FBuffer;
   std::string FDatagram;
+  TSnmpResult FResult;
 };

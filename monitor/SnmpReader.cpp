@@ -106,20 +106,21 @@ TSNMPInfo TSnmpReader::Request(int32_t pduType) const {
   return request;
 }
 
-void TSnmpReader::Send(const TSNMPInfo& request, std::function<void(const TSnmpResult&)> done) {
+void TSnmpReader::Send(TSNMPInfo request, std::function<void(const TSnmpResult&)> done) {
   const uint64_t generation = FGeneration;
-  FClient.Send(request, [this, generation, done = std::move(done)](const TSnmpResult& result) {
-    if (generation != FGeneration) return;
-    Count(result);
-    done(result);
-  });
+  FClient.Send(std::move(request),
+               [this, generation, done = std::move(done)](const TSnmpResult& result) {
+                 if (generation != FGeneration) return;
+                 Count(result);
+                 done(result);
+               });
 }
 
 void TSnmpReader::Get(const std::string& oid, int32_t pduType,
                       std::function<void(const TSnmpResult&)> done) {
   TSNMPInfo request = Request(pduType);
   request.AddVarBind(oid, "", SnmpTag::OctetString);
-  Send(request, std::move(done));
+  Send(std::move(request), std::move(done));
 }
 
 void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector<TWalkRow>)> done) {
@@ -204,7 +205,7 @@ void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
     job->Done(std::move(job->Rows));
     return;
   }
-  Send(request, [this, job, asked](const TSnmpResult& result) {
+  Send(std::move(request), [this, job, asked](const TSnmpResult& result) {
     if (TooBig(result) && job->Repetitions > 1) {
       job->Repetitions /= 2;
       BulkStep(job);
@@ -372,7 +373,7 @@ void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
       }
     }
   }
-  Send(request, [this, job, first, end, upTime, hand, fill](const TSnmpResult& result) {
+  Send(std::move(request), [this, job, first, end, upTime, hand, fill](const TSnmpResult& result) {
     if (TooBig(result) && end - first > 1) {
       // Half as many bindings, and the same items again.
       FBatchLimit = std::max(1, FBatchLimit / 2);

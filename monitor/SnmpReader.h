@@ -60,7 +60,7 @@ class TSnmpReader {
   void Cancel();
 
   // Sends one request as it is, counted in the run.
-  void Send(const TSNMPInfo& request, std::function<void(const TSnmpResult&)> done);
+  void Send(TSNMPInfo request, std::function<void(const TSnmpResult&)> done);
 
  private:
   struct TReadJob;
