@@ -224,15 +224,17 @@ void TSnmpClient::CheckDeadlines() {
 void TSnmpClient::ReadPending() {
   // The buffer keeps its size from datagram to datagram; what arrived is copied out of it.
   if (FBuffer.size() < kLargestDatagram) FBuffer.resize(kLargestDatagram);
+  // One datagram a time: the notifier comes again while more are waiting, and not asking for
+  // one that is not there saves a system call per reply.
   while (FSocket >= 0) {
     // MSG_TRUNC gives a datagram's whole length even where the buffer cuts it.
     const ssize_t size = ::recv(FSocket, FBuffer.data(), FBuffer.size(), MSG_TRUNC);
-    // Nothing more to read; an ICMP error reported on the socket ends nothing either.
+    // Nothing to read; an ICMP error reported on the socket ends nothing either.
     if (size < 0) {
       if (errno == EINTR) continue;
       return;
     }
-    if (!FInFlight) continue;
+    if (!FInFlight) return;
     // One result record serves every reply, so that decoding reuses its texts.
     TSnmpResult& result = FResult;
     result.Error.clear();
@@ -244,16 +246,16 @@ void TSnmpClient::ReadPending() {
       result.Error = ErrorText(kMessageTooLong);
       result.Reply.Reset();
       Finish(result);
-      continue;
+      return;
     }
     FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
     const std::optional<TSnmpReceived> received =
         Session.OnDatagram(FDatagram, result.Reply, Time());
-    if (!received) continue;
+    if (!received) return;
     if (received->Kind == TSnmpReceived::Resend) {
       // The agent's engine or clock was learnt; the request goes out again, still in flight.
       SendDatagram(received->Datagram);
-      continue;
+      return;
     }
     if (received->Kind == TSnmpReceived::Report) {
       result.Outcome = TSnmpResult::Report;
@@ -263,5 +265,6 @@ void TSnmpClient::ReadPending() {
       result.Outcome = TSnmpResult::Answered;
     }
     Finish(result);
+    return;
   }
 }

@@ -184,8 +184,16 @@ TFigures InWindow(TForm1& form, TScriptedAgent& agent, const std::function<void(
   TLateness lateness;
   lateness.Start();
   const TStopwatch watch(agent);
+  // The window's own event loop runs, as it does for the user; it is left once idle.
+  QEventLoop loop;
+  QTimer idle;
+  idle.setInterval(5);
+  QObject::connect(&idle, &QTimer::timeout, [&] {
+    if (!form.Busy()) loop.quit();
+  });
   step();
-  while (form.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  idle.start();
+  loop.exec();
   lateness.Stop();
   return watch.Stop(lateness);
 }
