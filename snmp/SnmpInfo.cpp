@@ -244,6 +244,15 @@ std::string Encoded(size_t capacity, F&& write) {
   return buffer;
 }
 
+// The same into a string kept by the caller, whose room is used again.
+template <class F>
+void EncodedInto(std::string& buffer, size_t capacity, F&& write) {
+  buffer.resize(capacity);
+  TTlvWriter out(buffer.data());
+  write(out);
+  buffer.resize(out.Size());
+}
+
 int32_t DecodeIntegerValue(std::string_view content) {
   if (content.empty()) return 0;
   const bool negative = static_cast<uint8_t>(content[0]) >= 0x80;
@@ -725,14 +734,22 @@ int32_t TSNMPInfo::ValueTypeAt(size_t index) const {
 }
 
 std::string TSNMPInfo::EncodeMessage() const {
-  return Encode(true);
+  std::string message;
+  Encode(message, true);
+  return message;
+}
+
+void TSNMPInfo::EncodeMessage(std::string& message) const {
+  Encode(message, true);
 }
 
 std::string TSNMPInfo::EncodePdu() const {
-  return Encode(false);
+  std::string pdu;
+  Encode(pdu, false);
+  return pdu;
 }
 
-std::string TSNMPInfo::Encode(bool wholeMessage) const {
+void TSNMPInfo::Encode(std::string& into, bool wholeMessage) const {
   // Every item header takes at most six octets, every INTEGER at most five.
   size_t capacity = 8 * 6 + 4 * 5 + community_.size();
   for (size_t i = 0; i < count_; ++i) {
@@ -741,7 +758,7 @@ std::string TSNMPInfo::Encode(bool wholeMessage) const {
     capacity +=
         3 * 6 + TTlvWriter::OidBound(binding.oid) + TTlvWriter::ValueBound(binding.value, type);
   }
-  return Encoded(capacity, [&](TTlvWriter& out) {
+  EncodedInto(into, capacity, [&](TTlvWriter& out) {
     const auto putInteger = [&out](int32_t value) {
       const size_t mark = out.Begin(SnmpTag::Integer);
       out.PutSignedInt(value);

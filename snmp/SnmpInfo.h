@@ -96,6 +96,8 @@ class TSNMPInfo {
 
   // The message octets of the record.
   std::string EncodeMessage() const;
+  // The same into message, whose room is used again.
+  void EncodeMessage(std::string& message) const;
   // The PDU alone (tag PduType, request-id, error fields, bindings), as a scoped PDU carries it.
   std::string EncodePdu() const;
   // Fills the record from a message, appending its bindings; raises ERangeError on a read past
@@ -110,7 +112,7 @@ class TSNMPInfo {
     std::string oid, value;
     int32_t type = 0;
   };
-  std::string Encode(bool wholeMessage) const;
+  void Encode(std::string& into, bool wholeMessage) const;
   // Reads the PDU at pos and its bindings until pos reaches end (1-based positions).
   void DecodePduAt(std::string_view bytes, size_t pos, size_t end);
   // The binding after the last one; its strings may hold text from earlier use.

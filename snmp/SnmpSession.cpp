@@ -26,7 +26,7 @@ int64_t Seconds(TSnmpTime time) {
 std::string TSnmpSession::Start(TSNMPInfo& query, TSnmpTime now, TSnmpTime timeout) {
   query.RequestId = NextRequestId();
   if (!security_) {
-    query.Packet = query.EncodeMessage();
+    query.EncodeMessage(query.Packet);
     TPending pending;
     pending.RequestId = query.RequestId;
     pending.Deadline = now + timeout;
