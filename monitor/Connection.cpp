@@ -38,25 +38,25 @@ void TConnection::Discover(int graphLength, std::function<void(std::exception_pt
 }
 
 void TConnection::DiscoverStorage(TDone done) {
-  Reader.WalkColumns(TStorageMonitor::DiscoveryColumns(Reader.Batched()),
-                     [this, done](const TWalkTable& table) {
-                       Then(done, [&] {
-                         Reader.Read(
-                             Storage.DiscoveryReads(table),
-                             [this](size_t item, const TItemValues& values) {
-                               if (auto spec = Storage.Discover(static_cast<int>(item), values)) {
-                                 Row(*spec);
-                               }
-                             },
-                             done);
-                       })(nullptr);
-                     });
+  Reader.WalkColumns(
+      TStorageMonitor::DiscoveryColumns(Reader.Batched()), [this, done](const TWalkTable& table) {
+        Then(done, [&] {
+          Reader.Read(
+              Storage.DiscoveryReads(table),
+              [this](size_t item, const TItemValues& values) {
+                if (auto rowSpec = Storage.Discover(static_cast<int>(item), values)) {
+                  Row(*rowSpec);
+                }
+              },
+              done);
+        })(nullptr);
+      });
 }
 
 void TConnection::DiscoverProcessors(TDone done) {
   Reader.Walk(Oids::ProcessorIdColumn, [this, done](const std::vector<TWalkRow>& rows) {
     Then(done, [&] {
-      for (const TRowSpec& spec : Processors.Discover(rows)) Row(spec);
+      for (const TRowSpec& rowSpec : Processors.Discover(rows)) Row(rowSpec);
       done(nullptr);
     })(nullptr);
   });
@@ -84,7 +84,7 @@ void TConnection::NameInterfaces(TDone done) {
   Reader.Read(
       Interfaces.NameReads(),
       [this](size_t item, const TItemValues& values) {
-        if (auto spec = Interfaces.Name(static_cast<int>(item), values)) Renamed(*spec);
+        if (auto rowSpec = Interfaces.Name(static_cast<int>(item), values)) Renamed(*rowSpec);
       },
       done);
 }

@@ -118,9 +118,9 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
     interface.Descr = QStringLiteral("Interface %1").arg(interface.Index);
   }
   interface.History = NewHistory({InColor, OutColor}, 1);
-  const TRowSpec spec{TItemKind::Interface, interface.Index, interface.Descr, 1};
+  const TRowSpec rowSpec{TItemKind::Interface, interface.Index, interface.Descr, 1};
   List.Add(QString::number(interface.Index), std::move(record));
-  return spec;
+  return rowSpec;
 }
 
 std::vector<TItemRead> TInterfaceMonitor::NameReads() {

@@ -82,11 +82,12 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   CreateToolBar();
   CreatePages();
   PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
-  Connection.Row = [this](const TRowSpec& spec) { CreateRows(spec); };
-  Connection.Renamed = [this](const TRowSpec& spec) {
-    if (auto* caption = BoxOf(spec.Kind)->Named<QLabel>(CaptionName(spec.Kind, spec.Index))) {
-      caption->setText(spec.Caption);
-      caption->setToolTip(spec.Caption);
+  Connection.Row = [this](const TRowSpec& rowSpec) { CreateRows(rowSpec); };
+  Connection.Renamed = [this](const TRowSpec& rowSpec) {
+    if (auto* caption =
+            BoxOf(rowSpec.Kind)->Named<QLabel>(CaptionName(rowSpec.Kind, rowSpec.Index))) {
+      caption->setText(rowSpec.Caption);
+      caption->setToolTip(rowSpec.Caption);
       caption->adjustSize();
     }
   };
@@ -590,25 +591,25 @@ TScrollBox* TForm1::BoxOf(TItemKind kind) const {
   return ScrollBox1;
 }
 
-void TForm1::CreateRows(const TRowSpec& spec) {
-  TScrollBox* box = BoxOf(spec.Kind);
+void TForm1::CreateRows(const TRowSpec& rowSpec) {
+  TScrollBox* box = BoxOf(rowSpec.Kind);
   const int count = box->RowCount();
   const TRowControls row =
-      CreateRow(box, spec.Kind, spec.Index, RowHeight * count, spec.Caption, ChartSetup());
+      CreateRow(box, rowSpec.Kind, rowSpec.Index, RowHeight * count, rowSpec.Caption, ChartSetup());
   const int valueTop = row.Gauge->y() + row.Gauge->height() + 4;
-  if (spec.Kind == TItemKind::Interface) {
-    QLabel* value = CreateValueLabel(box, QStringLiteral("lblInterfaceVal%1").arg(spec.Index),
+  if (rowSpec.Kind == TItemKind::Interface) {
+    QLabel* value = CreateValueLabel(box, QStringLiteral("lblInterfaceVal%1").arg(rowSpec.Index),
                                      valueTop, Qt::AlignHCenter);
     const int labelHeight = value->height();
-    CreateValueLabel(box, QStringLiteral("lblInterfaceIn%1").arg(spec.Index),
+    CreateValueLabel(box, QStringLiteral("lblInterfaceIn%1").arg(rowSpec.Index),
                      valueTop + labelHeight, Qt::AlignLeft, InColor);
-    CreateValueLabel(box, QStringLiteral("lblInterfaceOut%1").arg(spec.Index),
+    CreateValueLabel(box, QStringLiteral("lblInterfaceOut%1").arg(rowSpec.Index),
                      valueTop + 2 * labelHeight, Qt::AlignLeft, OutColor);
-  } else if (spec.Kind == TItemKind::Storage) {
-    row.Chart->LeftAxis.Maximum = spec.AxisMaximum;
-    QLabel* avail = CreateValueLabel(box, QStringLiteral("lblStorageAvail%1").arg(spec.Index),
+  } else if (rowSpec.Kind == TItemKind::Storage) {
+    row.Chart->LeftAxis.Maximum = rowSpec.AxisMaximum;
+    QLabel* avail = CreateValueLabel(box, QStringLiteral("lblStorageAvail%1").arg(rowSpec.Index),
                                      valueTop, Qt::AlignLeft);
-    CreateValueLabel(box, QStringLiteral("lblStorageUsed%1").arg(spec.Index),
+    CreateValueLabel(box, QStringLiteral("lblStorageUsed%1").arg(rowSpec.Index),
                      valueTop + avail->height(), Qt::AlignLeft);
   }
   box->SetRowCount(count + 1);

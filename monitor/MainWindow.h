@@ -130,7 +130,7 @@ class TForm1 : public QMainWindow {
   void SetStatus(const QString& text);
 
   TScrollBox* BoxOf(TItemKind kind) const;
-  void CreateRows(const TRowSpec& spec);
+  void CreateRows(const TRowSpec& rowSpec);
   // Shows one item's poll on its row and writes its log rows; a row no longer there is skipped.
   void ApplyUpdate(const TRowUpdate& update);
   // Whether logging and the kind's own log box are both checked now.

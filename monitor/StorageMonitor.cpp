@@ -60,9 +60,9 @@ std::optional<TRowSpec> TStorageMonitor::Discover(int item, const TItemValues& v
 
   const double total = UnitsToMegabytes(area.AllocationUnits, area.Size);
   area.History = NewHistory({OutColor}, total);
-  const TRowSpec spec{TItemKind::Storage, area.Index, area.Descr, total};
+  const TRowSpec rowSpec{TItemKind::Storage, area.Index, area.Descr, total};
   List.Add(QString::number(area.Index), std::move(record));
-  return spec;
+  return rowSpec;
 }
 
 std::vector<TItemRead> TStorageMonitor::PollReads() const {
