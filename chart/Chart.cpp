@@ -117,19 +117,32 @@ QColor PointColor(const TChartPoint& point, const QColor& fallback) {
 struct TMappedPoint {
   QPointF Pos;
   QColor Color;
+  bool AfterGap = false;  // a missing value stands between this point and the one before
 };
 
-// Calls draw(first, last, colour) for each run of points that share a colour; a run ends on
-// the first point of the next one, so that lines and areas join up. A segment takes the colour
-// of its earlier point.
+// Calls draw(first, last) for each run of points with no missing value between them.
 template <typename Draw>
-void ForEachColourRun(const std::vector<TMappedPoint>& points, Draw draw) {
-  const size_t n = points.size();
+void ForEachUnbrokenRun(const std::vector<TMappedPoint>& points, Draw draw) {
   size_t first = 0;
-  while (first + 1 < n) {
+  for (size_t i = 1; i <= points.size(); ++i) {
+    if (i == points.size() || points[i].AfterGap) {
+      draw(first, i - 1);
+      first = i;
+    }
+  }
+}
+
+// Calls draw(first, last, colour) for each run of points from begin to end that share a
+// colour; a run ends on the first point of the next one, so that lines and areas join up. A
+// segment takes the colour of its earlier point.
+template <typename Draw>
+void ForEachColourRun(const std::vector<TMappedPoint>& points, size_t begin, size_t end,
+                      Draw draw) {
+  size_t first = begin;
+  while (first < end) {
     const QColor& colour = points[first].Color;
     size_t last = first + 1;
-    while (last + 1 < n && points[last].Color == colour) ++last;
+    while (last < end && points[last].Color == colour) ++last;
     draw(first, last, colour);
     first = last;
   }
@@ -163,12 +176,17 @@ double BarWidth(const std::vector<TMappedPoint>& points, double plotWidth) {
 void DrawSeries(QPainter& p, const TChartSeries& series, const QRectF& area, const TChart& chart,
                 std::vector<TMappedPoint>& mapped) {
   mapped.clear();
+  bool gap = false;
   for (const TChartPoint& point : series.Points) {
-    if (!std::isfinite(point.X) || !std::isfinite(point.Y)) continue;
+    if (!std::isfinite(point.X) || !std::isfinite(point.Y)) {
+      gap = true;
+      continue;
+    }
     QPointF pos = TChart::MapPoint(point.X, point.Y, area, chart.BottomAxis, chart.LeftAxis);
     pos.setX(Clamp(pos.x(), area.left() - kFar, area.right() + kFar));
     pos.setY(Clamp(pos.y(), area.top() - kFar, area.bottom() + kFar));
-    mapped.push_back({pos, PointColor(point, series.Color)});
+    mapped.push_back({pos, PointColor(point, series.Color), gap && !mapped.empty()});
+    gap = false;
   }
   if (mapped.empty()) return;
 
@@ -178,30 +196,35 @@ void DrawSeries(QPainter& p, const TChartSeries& series, const QRectF& area, con
           .y();
 
   switch (series.Kind) {
+    // A missed poll breaks lines and areas; a point with no neighbour still shows.
     case TSeriesKind::Line:
-      if (mapped.size() == 1) FillMarker(p, mapped[0].Pos, mapped[0].Color);
-      ForEachColourRun(mapped, [&](size_t first, size_t last, const QColor& colour) {
-        p.setPen(QPen(colour, 1));
-        p.drawPolyline(Polyline(mapped, first, last));
+      ForEachUnbrokenRun(mapped, [&](size_t begin, size_t end) {
+        if (begin == end) FillMarker(p, mapped[begin].Pos, mapped[begin].Color);
+        ForEachColourRun(mapped, begin, end, [&](size_t first, size_t last, const QColor& colour) {
+          p.setPen(QPen(colour, 1));
+          p.drawPolyline(Polyline(mapped, first, last));
+        });
       });
       break;
     case TSeriesKind::Area:
-      if (mapped.size() == 1) {
-        p.setPen(QPen(mapped[0].Color, 1));
-        p.drawLine(QPointF(mapped[0].Pos.x(), baseY), mapped[0].Pos);
-      }
-      ForEachColourRun(mapped, [&](size_t first, size_t last, const QColor& colour) {
-        QPolygonF shape = Polyline(mapped, first, last);
-        p.setPen(Qt::NoPen);
-        QColor fill = colour;
-        fill.setAlpha(96);
-        p.setBrush(fill);
-        p.drawPolygon(shape << QPointF(mapped[last].Pos.x(), baseY)
-                            << QPointF(mapped[first].Pos.x(), baseY));
-        shape.resize(shape.size() - 2);
-        p.setPen(QPen(colour, 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawPolyline(shape);
+      ForEachUnbrokenRun(mapped, [&](size_t begin, size_t end) {
+        if (begin == end) {
+          p.setPen(QPen(mapped[begin].Color, 1));
+          p.drawLine(QPointF(mapped[begin].Pos.x(), baseY), mapped[begin].Pos);
+        }
+        ForEachColourRun(mapped, begin, end, [&](size_t first, size_t last, const QColor& colour) {
+          QPolygonF shape = Polyline(mapped, first, last);
+          p.setPen(Qt::NoPen);
+          QColor fill = colour;
+          fill.setAlpha(96);
+          p.setBrush(fill);
+          p.drawPolygon(shape << QPointF(mapped[last].Pos.x(), baseY)
+                              << QPointF(mapped[first].Pos.x(), baseY));
+          shape.resize(shape.size() - 2);
+          p.setPen(QPen(colour, 1));
+          p.setBrush(Qt::NoBrush);
+          p.drawPolyline(shape);
+        });
       });
       break;
     case TSeriesKind::Bar: {

@@ -27,10 +27,16 @@ QString CsvField(const QString& text) {
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString FormulaSafeItem(const QString& item) {
+  static const QString starters = QStringLiteral("=+-@\t\r");
+  if (item.isEmpty() || !starters.contains(item.front())) return item;
+  return QLatin1Char('\'') + item;
+}
+
 QString LogRow(const QDateTime& moment, const QLocale& locale, const QString& tag,
                const QString& item, const QString& value) {
   return CsvField(LogTimestamp(moment, locale)) + QLatin1Char(',') + CsvField(tag) +
-         QLatin1Char(',') + CsvField(item) + QLatin1Char(',') + CsvField(value);
+         QLatin1Char(',') + CsvField(FormulaSafeItem(item)) + QLatin1Char(',') + CsvField(value);
 }
 
 void TActivityLog::Open(const QString& path, bool append) {

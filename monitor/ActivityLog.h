@@ -23,7 +23,11 @@ QString LogTimestamp(const QDateTime& moment, const QLocale& locale);
 // a line break; otherwise as it is.
 QString CsvField(const QString& text);
 
-// One row without its line end: timestamp, tag, item and value, comma-separated.
+// An item as a spreadsheet takes it for text: one that would start a formula (=, +, -, @, tab
+// or carriage return first) gets a leading apostrophe; others stay as they are.
+QString FormulaSafeItem(const QString& item);
+
+// One row without its line end: timestamp, tag, item (formula-safe) and value, comma-separated.
 QString LogRow(const QDateTime& moment, const QLocale& locale, const QString& tag,
                const QString& item, const QString& value);
 

@@ -5,22 +5,24 @@
 
 namespace {
 
+bool ShowModal(const std::unique_ptr<QMessageBox>& box) {
+  return box->exec() == QMessageBox::Yes;
+}
+
 class TWidgetMessageBoxes : public TMessageBoxes {
  public:
   bool Confirm(QWidget* parent, const QString& text) override {
-    return QMessageBox::question(parent, MessageBoxTitle(parent), text,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return ShowModal(NewMessageBox(QMessageBox::Question, parent, text,
+                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No));
   }
   void Error(QWidget* parent, const QString& text) override {
-    QMessageBox::critical(parent, MessageBoxTitle(parent), text);
+    ShowModal(NewMessageBox(QMessageBox::Critical, parent, text));
   }
   void Information(QWidget* parent, const QString& text) override {
-    QMessageBox::information(parent, MessageBoxTitle(parent), text);
+    ShowModal(NewMessageBox(QMessageBox::Information, parent, text));
   }
   void Plain(QWidget* parent, const QString& text) override {
-    QMessageBox box(QMessageBox::NoIcon, MessageBoxTitle(parent), text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowModal(NewMessageBox(QMessageBox::NoIcon, parent, text));
   }
 };
 
@@ -28,6 +30,17 @@ TWidgetMessageBoxes WidgetBoxes;
 TMessageBoxes* Installed = nullptr;
 
 }  // namespace
+
+std::unique_ptr<QMessageBox> NewMessageBox(QMessageBox::Icon icon, QWidget* parent,
+                                           const QString& text,
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton) {
+  auto box = std::make_unique<QMessageBox>(icon, MessageBoxTitle(parent), text, buttons, parent);
+  // Messages quote agents' strings and file names, which must not be taken for markup.
+  box->setTextFormat(Qt::PlainText);
+  if (defaultButton != QMessageBox::NoButton) box->setDefaultButton(defaultButton);
+  return box;
+}
 
 QString MessageBoxTitle(const QWidget* parent) {
   if (!parent) return QApplication::applicationName();

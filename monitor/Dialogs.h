@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
-
-class QWidget;
+#include <memory>
 
 // Every message box of the program goes through this interface, so tests can answer in advance.
 class TMessageBoxes {
@@ -21,6 +21,12 @@ class TMessageBoxes {
 // The caption of a box over parent: the title of the topmost window above it, which the main
 // window keeps as the application title; the application name without a parent or title.
 QString MessageBoxTitle(const QWidget* parent);
+
+// The box the real message boxes show: text as it is, never taken for markup.
+std::unique_ptr<QMessageBox> NewMessageBox(
+    QMessageBox::Icon icon, QWidget* parent, const QString& text,
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The boxes in use: the real ones unless a test installed others.
 TMessageBoxes& MessageBoxes();

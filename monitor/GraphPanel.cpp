@@ -1,6 +1,8 @@
 #include "GraphPanel.h"
 
 #include <QEvent>
+#include <QRegularExpression>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 
@@ -98,6 +100,52 @@ bool TScrollBox::eventFilter(QObject* watched, QEvent* event) {
   return QScrollArea::eventFilter(watched, event);
 }
 
+QString OneLine(const QString& text) {
+  static const QRegularExpression lineBreak(
+      QStringLiteral("\\r\\n|[\\n\\v\\f\\r\\x{85}\\x{2028}\\x{2029}]"));
+  QString line = text;
+  return line.replace(lineBreak, QStringLiteral(" "));
+}
+
+QString PlainToolTip(const QString& text) {
+  QString lines = text;
+  lines.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+      .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  // Qt takes a tooltip for markup when it looks like some; as markup made from the plain text it
+  // shows that text exactly.
+  return Qt::convertFromPlainText(lines, Qt::WhiteSpaceNormal);
+}
+
+void SetCaptionText(QLabel* caption, const QString& text) {
+  caption->setTextFormat(Qt::PlainText);
+  caption->setText(OneLine(text));
+  caption->setToolTip(text.isEmpty() ? QString() : PlainToolTip(text));
+  caption->adjustSize();
+}
+
+QFont FittingFont(const QFont& base, const QString& text, int width) {
+  QFont font = base;
+  const bool points = base.pointSizeF() > 0;
+  const double size = points ? base.pointSizeF() : base.pixelSize();
+  // Tenths of the size at a time: glyphs are hinted, so widths do not shrink in proportion.
+  for (int tenths = 9; tenths >= 5 && QFontMetrics(font).horizontalAdvance(text) > width;
+       --tenths) {
+    if (points)
+      font.setPointSizeF(size * tenths / 10);
+    else
+      font.setPixelSize(std::max(1, static_cast<int>(size * tenths / 10)));
+  }
+  return font;
+}
+
+void SetValueText(QLabel* label, const QString& text) {
+  // Sized from the rows' font each time, so a label grows back once its text is short again.
+  const QFont base = label->parentWidget() ? label->parentWidget()->font() : label->font();
+  const QFont font = FittingFont(base, text, label->contentsRect().width());
+  if (font != label->font()) label->setFont(font);
+  label->setText(text);
+}
+
 namespace {
 
 void SetupAxes(TChart* chart, TItemKind kind, const TChartSetup& setup) {
@@ -151,14 +199,11 @@ TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, cons
   QWidget* rows = box->Rows();
   TRowControls row;
 
-  row.Caption = new QLabel(caption, rows);
+  row.Caption = new QLabel(rows);
   row.Caption->setObjectName(CaptionName(kind, index));
   row.Caption->move(4, top + 8);
-  row.Caption->adjustSize();
   row.Caption->setMinimumWidth(kind == TItemKind::Storage ? 75 : 100);
-  row.Caption->resize(std::max(row.Caption->width(), row.Caption->minimumWidth()),
-                      row.Caption->height());
-  row.Caption->setToolTip(caption);
+  SetCaptionText(row.Caption, caption);
 
   row.Gauge = new TGauge(rows);
   row.Gauge->setObjectName(GaugeName(kind, index));
@@ -185,6 +230,7 @@ QLabel* CreateValueLabel(TScrollBox* box, const QString& name, int top, Qt::Alig
                          const QColor& color) {
   auto* label = new QLabel(box->Rows());
   label->setObjectName(name);
+  label->setTextFormat(Qt::PlainText);
   label->setAlignment(alignment | Qt::AlignVCenter);
   label->setGeometry(4, top, 100, label->fontMetrics().height());
   if (color.isValid()) {

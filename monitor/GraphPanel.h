@@ -74,6 +74,24 @@ struct TChartSetup {
   int GraphLength = 15;
 };
 
+// Text from an agent on one line: each line break (CR LF, CR, LF or a Unicode line or paragraph
+// separator) becomes one space.
+QString OneLine(const QString& text);
+
+// A tooltip that shows text as it is, line breaks included, even where it looks like markup.
+QString PlainToolTip(const QString& text);
+
+// Shows an item's name in its caption as plain text on one line, and whole in the tooltip;
+// the caption keeps at least its minimum width.
+void SetCaptionText(QLabel* caption, const QString& text);
+
+// The base font, made smaller until text is at most width pixels wide, or down to half its
+// size.
+QFont FittingFont(const QFont& base, const QString& text, int width);
+
+// Shows a value under the gauge whole: in a smaller font when its column is too narrow.
+void SetValueText(QLabel* label, const QString& text);
+
 // Creates the caption, gauge and chart of one row at the given top.
 TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, const QString& caption,
                        const TChartSetup& setup);

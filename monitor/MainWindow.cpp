@@ -85,16 +85,14 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   Connection.Row = [this](const TRowSpec& rowSpec) { CreateRows(rowSpec); };
   Connection.Renamed = [this](const TRowSpec& rowSpec) {
     if (auto* caption =
-            BoxOf(rowSpec.Kind)->Named<QLabel>(CaptionName(rowSpec.Kind, rowSpec.Index))) {
-      caption->setText(rowSpec.Caption);
-      caption->setToolTip(rowSpec.Caption);
-      caption->adjustSize();
-    }
+            BoxOf(rowSpec.Kind)->Named<QLabel>(CaptionName(rowSpec.Kind, rowSpec.Index)))
+      SetCaptionText(caption, rowSpec.Caption);
   };
   Connection.Update = [this](const TRowUpdate& update) { ApplyUpdate(update); };
   Connection.AutoHeight = [this] { return frmOptions->chkAutoHeight->isChecked(); };
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setTextFormat(Qt::PlainText);
   statusBar()->addWidget(lblStatus, 1);
 }
 
@@ -627,7 +625,7 @@ void TForm1::ApplyUpdate(const TRowUpdate& update) {
     gauge->ClearPosition();
   }
   for (const auto& [name, text] : update.Labels) {
-    if (auto* label = rows->Named<QLabel>(name)) label->setText(text);
+    if (auto* label = rows->Named<QLabel>(name)) SetValueText(label, text);
   }
   if (update.History) {
     const auto& series = update.History->Series;

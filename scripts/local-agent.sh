@@ -2,7 +2,8 @@
 # A private net-snmp agent on 127.0.0.1 that answers read-only community "pewter" from
 # 127.0.0.1 only, and only with what Corvane reads. It never reads or changes the system's own
 # snmpd configuration or state.
-#   scripts/local-agent.sh start PORT DIR   start it (its files in DIR); waits for it
+#   scripts/local-agent.sh start PORT DIR   start it (its files in DIR, a folder of the caller's
+#                                           with mode 700, made when missing); waits for it
 #   scripts/local-agent.sh stop DIR         stop the agent started with DIR
 #   scripts/local-agent.sh answers PORT     exit 0 when an agent answers "pewter" on PORT
 set -euo pipefail
@@ -11,12 +12,26 @@ answers() {
   MIBS= snmpget -v1 -c pewter -t 1 -r 0 "127.0.0.1:$1" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1
 }
 
+# The agent's files are written and its pid file is trusted, possibly as root: DIR must be a
+# real folder of the caller's that nobody else can enter, or a planted config link or pid
+# would be followed.
+private_dir() {
+  local owner mode kind
+  read -r owner mode kind < <(stat -c '%u %a %F' -- "$1")
+  if [ "$kind" != directory ] || [ "$owner" != "$(id -u)" ] || [ "$mode" != 700 ]; then
+    echo "Refusing $1: it must be a folder (not a link) owned by $(id -un) with mode 700;" \
+      "it is a $kind owned by uid $owner with mode $mode." >&2
+    exit 1
+  fi
+}
+
 case "${1:-}" in
   start)
     port=$2 dir=$3
     # The config holds the community; the log names every peer.
     umask 077
-    mkdir -p "$dir"
+    [ -L "$dir" ] || mkdir -p -- "$dir"
+    private_dir "$dir"
     # The view is what Corvane reads: system, interfaces and ifXTable, hrStorage, hrDevice and
     # hrProcessor. The rest of the host resources (hrSWRun holds every process's command
     # line) stays out of reach of other local users. Nothing is set, so nothing is saved.
@@ -60,6 +75,8 @@ CONF
     ;;
   stop)
     dir=$2
+    [ -e "$dir" ] || [ -L "$dir" ] || exit 0
+    private_dir "$dir"
     [ -f "$dir/snmpd.pid" ] || exit 0
     sudo=""
     [ -O "$dir/snmpd.pid" ] || sudo=sudo

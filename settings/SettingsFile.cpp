@@ -222,8 +222,15 @@ QStringList FromCommaText(const QString& text) {
 }
 
 bool SaveFileAtomically(const QString& path, const QByteArray& data, const TWriteData& write) {
+  const bool existed = QFileInfo::exists(path);
   QSaveFile file(path);
+  // The replacement takes the mode of an existing file; a new one is the owner's alone, since
+  // the settings hold the communities, which are passwords. Set before any byte is in it.
   if (!file.open(QIODevice::WriteOnly)) return false;
+  if (!existed && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    file.cancelWriting();
+    return false;
+  }
   const qint64 written = write ? write(file, data) : file.write(data);
   if (written != data.size()) {
     file.cancelWriting();

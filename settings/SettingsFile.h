@@ -39,7 +39,8 @@ QStringList FromCommaText(const QString& text);
 using TWriteData = std::function<qint64(QIODevice&, const QByteArray&)>;
 
 // Replaces the file's content by data through a temporary file and an atomic rename, so a
-// failure leaves the old file as it was. Returns false on any failure.
+// failure leaves the old file as it was. An existing file keeps its mode; a new one is made
+// readable and writable by its owner only. Returns false on any failure.
 bool SaveFileAtomically(const QString& path, const QByteArray& data,
                         const TWriteData& write = nullptr);
 

@@ -1,15 +1,51 @@
 #!/usr/bin/env bash
 # The run script's private agent answers community "pewter" with what Corvane reads and
-# nothing more, does not run as root, and keeps its files to their owner.
+# nothing more, does not run as root, keeps its files to their owner, and works only in a
+# folder of the caller's that nobody else can enter.
 set -euo pipefail
 repo=$1
 port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 dir=$(mktemp -d)
-trap '"$repo/scripts/local-agent.sh" stop "$dir"; rm -rf "$dir"' EXIT
+scratch=$(mktemp -d)
+# Stands for a process of someone else's whose pid is planted in a pid file.
+sleep 300 >/dev/null 2>&1 &
+bystander=$!
+trap '"$repo/scripts/local-agent.sh" stop "$dir"; rm -rf "$dir" "$scratch"; kill "$bystander"' EXIT
 export MIBS=
 agent=127.0.0.1:$port
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A DIR that someone else could have prepared is refused before anything in it is written,
+# followed or signalled.
+echo untouched >"$scratch/target"
+# refused WHAT ARGS...: the script run with ARGS must fail.
+refused() {
+  local what=$1
+  shift
+  if "$repo/scripts/local-agent.sh" "$@" 2>/dev/null; then fail "$what was accepted"; fi
+}
+if [ "$(id -u)" -eq 0 ]; then
+  mkdir -m 700 "$scratch/foreign"
+  ln -s "$scratch/target" "$scratch/foreign/snmpd.conf"
+  echo "$bystander" >"$scratch/foreign/snmpd.pid"
+  chown -R nobody "$scratch/foreign"
+  refused "a folder owned by nobody" start "$port" "$scratch/foreign"
+  refused "a folder owned by nobody" stop "$scratch/foreign"
+else
+  echo "not root: the foreign-owner case needs chown, left out"
+fi
+mkdir -m 755 "$scratch/open"
+refused "a folder with mode 755" start "$port" "$scratch/open"
+mkdir -m 700 "$scratch/private"
+ln -s "$scratch/private" "$scratch/link"
+refused "a link to a folder" start "$port" "$scratch/link"
+echo "$bystander" >"$scratch/private/snmpd.pid"
+refused "a link to a folder" stop "$scratch/link"
+[ "$(cat "$scratch/target")" = untouched ] || fail "a planted snmpd.conf link was written through"
+[ -z "$(ls "$scratch/open")" ] || fail "files were written into a folder with mode 755"
+[ ! -e "$scratch/private/snmpd.conf" ] || fail "files were written through a link"
+kill -0 "$bystander" 2>/dev/null || fail "a planted pid was signalled"
 
 "$repo/scripts/local-agent.sh" start "$port" "$dir"
 

@@ -238,6 +238,24 @@ TEST_P(SeriesRenderTest, ValuesOutsideTheAxisStayInsideThePlot) {
   EXPECT_GT(inside, 0);
 }
 
+TEST_P(SeriesRenderTest, MissedPollLeavesTheSpanBetweenItsNeighboursEmpty) {
+  const KindCase& c = GetParam();
+  ChartFixture fixture(c.Kind, {0, 5, 10, 15});
+  fixture.Chart.Series[0].Points[1].Y = std::nan("");
+  const QImage image = Render(fixture.Chart);
+  const QRect plot = fixture.Chart.PlotRect();
+  // Inside the frame, from a quarter to three quarters of the way between the neighbours at
+  // 0 and 10 minutes, only white and the grey of the grid may show.
+  for (int x = fixture.Column(7.5); x <= fixture.Column(2.5); ++x)
+    for (int y = plot.top() + 1; y < plot.bottom(); ++y) {
+      const QRgb pixel = image.pixel(x, y);
+      ASSERT_TRUE(qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel))
+          << "x=" << x << " y=" << y;
+    }
+  EXPECT_EQ(ColourNearColumn(image, plot, fixture.Column(12.5), kSeriesColour, 0), c.JoinsPoints);
+  EXPECT_TRUE(ColourNearColumn(image, plot, fixture.Column(0), kSeriesColour));
+}
+
 INSTANTIATE_TEST_SUITE_P(Chart, SeriesRenderTest,
                          ::testing::Values(KindCase{"Line", TSeriesKind::Line, true},
                                            KindCase{"Bar", TSeriesKind::Bar, false},
@@ -265,6 +283,19 @@ TEST(ChartRender, SinglePointOfAFirstPollIsVisible) {
     const QImage image = Render(fixture.Chart);
     EXPECT_TRUE(
         ColourNearColumn(image, fixture.Chart.PlotRect(), fixture.Column(0), kSeriesColour));
+  }
+}
+
+TEST(ChartRender, PointBetweenTwoMissedPollsIsVisible) {
+  for (TSeriesKind kind : {TSeriesKind::Line, TSeriesKind::Area}) {
+    ChartFixture fixture(kind, {0, 5, 10, 15});
+    fixture.Chart.Series[0].Points[0].Y = std::nan("");
+    fixture.Chart.Series[0].Points[2].Y = std::nan("");
+    const QImage image = Render(fixture.Chart);
+    const QRect plot = fixture.Chart.PlotRect();
+    EXPECT_TRUE(ColourNearColumn(image, plot, fixture.Column(5), kSeriesColour));
+    EXPECT_TRUE(ColourNearColumn(image, plot, fixture.Column(15), kSeriesColour));
+    EXPECT_FALSE(ColourNearColumn(image, plot, fixture.Column(10), kSeriesColour));
   }
 }
 

@@ -98,6 +98,34 @@ TEST(LogRow, FieldsAreQuotedOnlyWhenTheyWouldBreakTheRow) {
   EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
 }
 
+TEST(LogRow, ItemThatWouldStartAFormulaIsWrittenAsText) {
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  const QDateTime moment(QDate(2026, 12, 7), QTime(8, 30, 0));
+  const struct {
+    const char* Item;
+    const char* Field;
+  } cases[] = {
+      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {"+1", "'+1"},
+      {"-2+3", "'-2+3"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tcmd", "'\tcmd"},
+      {"\r=1", "\"'\r=1\""},
+      {"eth0", "eth0"},
+      {"a=b", "a=b"},
+      {" =1", " =1"},
+      {"'=1", "'=1"},
+      {"768", "768"},
+      {"", ""},
+  };
+  const QString stamp = LogTimestamp(moment, us);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Item);
+    EXPECT_EQ(LogRow(moment, us, "Storage", c.Item, "-5"),
+              stamp + ",Storage," + QString(c.Field) + ",-5");
+  }
+}
+
 TEST(LogRow, JoinsTimestampTagItemAndValue) {
   const QLocale us(QLocale::English, QLocale::UnitedStates);
   const QDateTime moment(QDate(2026, 12, 7), QTime(8, 30, 0));

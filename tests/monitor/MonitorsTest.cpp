@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextDocument>
 #include <QTextStream>
 
 #include "Clock.h"
@@ -198,6 +199,43 @@ TEST_F(Monitors, UnreadableUpTimeEndsThePollButNotTheTimer) {
   // The storage poll of that tick was skipped.
   EXPECT_EQ(Chart("StorageChart31")->Series[0].Points.size(), 1u);
   EXPECT_EQ(Chart("ProcessorChart768")->Series[0].Points.size(), 2u);
+}
+
+TEST_F(Monitors, AgentStringsShowAsTheyAreOnOneLine) {
+  Agent.Restart(Data("hostile"));
+  Options->chkLog->setChecked(false);
+  ConnectTo(HostOf(Agent));
+  ASSERT_TRUE(Connected()) << Agent.Log();
+  const struct {
+    const char* Caption;
+    const char* Gauge;
+    QString Name;  // as the agent has it
+  } rows[] = {
+      {"lblInterface1", "InterfaceGauge1", "<font color=red>SNMPv3 passphrase expired</font>"},
+      {"lblInterface2", "InterfaceGauge2", "=HYPERLINK(\"http://x\",\"<i>lo</i>\")\nsecond line"},
+      {"lblStorage31", "StorageGauge31", "@<b>root</b>\nvolume"},
+  };
+  for (const auto& [name, gauge, agentText] : rows) {
+    SCOPED_TRACE(name);
+    auto* caption = Find<QLabel>(name);
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->textFormat(), Qt::PlainText);
+    EXPECT_EQ(caption->text().toStdString(), QString(agentText).replace('\n', ' ').toStdString());
+    // Read as the tooltip shows it: as markup when Qt takes it for some.
+    QTextDocument tip;
+    if (Qt::mightBeRichText(caption->toolTip()))
+      tip.setHtml(caption->toolTip());
+    else
+      tip.setPlainText(caption->toolTip());
+    EXPECT_EQ(tip.toPlainText().toStdString(), agentText.toStdString());
+    EXPECT_LT(caption->geometry().bottom(), Find<QWidget>(gauge)->y());
+  }
+  // Nowhere else does an agent's markup take effect.
+  for (QLabel* label : Form->findChildren<QLabel*>()) {
+    if (label->text().contains("<font") || label->text().contains("<b>")) {
+      EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    }
+  }
 }
 
 TEST_F(Monitors, RealHostMatchesNetSnmp) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -88,6 +89,25 @@ TEST_F(SettingsFileTest, FirstStartCreatesBareRootAndSaveAddsAllValues) {
 
   file.Save(Controls());
   EXPECT_EQ(ChildNames(RootOf(Xml()).firstChildElement("Settings")), kWritingOrder);
+}
+
+TEST_F(SettingsFileTest, NewFileIsTheOwnersAloneAndAChosenModeIsKept) {
+  auto mode = [this] {
+    struct stat info {};
+    return ::stat(QFile::encodeName(Xml()).constData(), &info) == 0 ? info.st_mode & 07777 : 0u;
+  };
+  const mode_t oldMask = ::umask(022);
+  TSettingsFile file(Exe());
+  file.Load(Controls());
+  ::umask(oldMask);
+  EXPECT_EQ(mode(), 0600u);
+  Community.addItem("secret");
+  file.Save(Controls());
+  EXPECT_EQ(mode(), 0600u);
+  ASSERT_EQ(::chmod(QFile::encodeName(Xml()).constData(), 0640), 0);
+  file.Save(Controls());
+  EXPECT_EQ(mode(), 0640u);
+  EXPECT_TRUE(ReadAll(Xml()).contains("secret"));
 }
 
 TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
