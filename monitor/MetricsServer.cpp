@@ -1,10 +1,9 @@
 #include "MetricsServer.h"
 
-#include <QHttpServer>
 #include <QRegularExpression>
-#include <QTcpServer>
 
 #include "Dialogs.h"
+#include "HttpServer.h"
 
 namespace {
 
@@ -80,20 +79,10 @@ QString TMetricsServer::Listen(const QString& address) {
   QString error;
   const std::optional<TListenAddress> where = ParseListenAddress(address, error);
   if (!where) return error;
-  auto listener = std::make_unique<QTcpServer>();
-  if (!listener->listen(where->Host, where->Port)) return listener->errorString();
-
-  auto server = std::make_unique<QHttpServer>();
-  server->route(
-      QStringLiteral("/metrics"), QHttpServerRequest::Method::Get, [this]() -> QHttpServerResponse {
-        // Runs from the event loop, which no exception may reach.
-        try {
-          return QHttpServerResponse(ContentType, RenderMetrics(Values.Values()));
-        } catch (...) {
-          return QHttpServerResponse(QHttpServerResponse::StatusCode::InternalServerError);
-        }
-      });
-  server->bind(listener.release());  // the server owns it from here
+  auto server = std::make_unique<THttpServer>(
+      THttpResource{"/metrics", ContentType, [this] { return RenderMetrics(Values.Values()); }});
+  const QString failure = server->Listen(where->Host, where->Port);
+  if (!failure.isEmpty()) return failure;
   FServer = std::move(server);
   return {};
 }
@@ -103,5 +92,5 @@ void TMetricsServer::Close() {
 }
 
 quint16 TMetricsServer::Port() const {
-  return FServer ? FServer->serverPorts().value(0) : 0;
+  return FServer ? FServer->Port() : 0;
 }

@@ -7,7 +7,7 @@
 
 #include "Metrics.h"
 
-class QHttpServer;
+class THttpServer;
 class QWidget;
 
 // Where to listen: one address and port, as the options give them.
@@ -20,7 +20,8 @@ struct TListenAddress {
 // port from 1 to 65535; on other text, nothing, and why in error.
 std::optional<TListenAddress> ParseListenAddress(const QString& text, QString& error);
 
-// GET /metrics over HTTP with the values of Values, from the event loop; 404 for other requests.
+// GET /metrics over HTTP with the values of Values, from the event loop, within the limits of
+// THttpServer; 404 for other paths.
 class TMetricsServer {
  public:
   TMetricsServer();
@@ -41,6 +42,6 @@ class TMetricsServer {
   quint16 Port() const;
 
  private:
-  std::unique_ptr<QHttpServer> FServer;
+  std::unique_ptr<THttpServer> FServer;
   std::optional<QString> FAddress;  // as last given to Serve
 };

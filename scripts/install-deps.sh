@@ -6,11 +6,8 @@ set -euo pipefail
 what=${1:-test}
 # dpkg-dev and file: `cpack -G DEB` finds the package's dependencies with dpkg-shlibdeps.
 # libsecret-1-0: QtKeychain loads it at run time to reach the desktop keyring.
-# qt6-websockets-dev: Qt's CMake files for the HTTP server require it, though the package does
-# not depend on it.
-packages=(cmake ninja-build g++ libssl-dev qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
-          libxkbcommon-dev libvulkan-dev libgl-dev qtkeychain-qt6-dev libsecret-1-0 snmp snmpd
-          dpkg-dev file)
+packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev
+          qtkeychain-qt6-dev libsecret-1-0 snmp snmpd dpkg-dev file)
 if [ "$what" = test ]; then
   # dbus, gnome-keyring: a private secret service for the keyring tests (dbus-run-session);
   # libsecret-tools: secret-tool, to look at what they stored.
