@@ -404,7 +404,6 @@ void TForm1::Connect() {
   }
   // SNMPv3: the passphrases come from the keyring, or else from the user.
   const uint64_t generation = ++FConnectGeneration;
-  FFromKeyring = false;
   PassphraseSource->RequestPassphrases(
       settings.SecurityName, FHostText, settings.SecurityLevel, this,
       [this, generation, settings, open](const TPassphraseAnswer& answer) {
@@ -421,7 +420,6 @@ void TForm1::Connect() {
             AbandonConnect(QString());
             throw;
           }
-          FFromKeyring = answer.FromKeyring;
           open();
         });
       });
@@ -431,11 +429,9 @@ void TForm1::Probe() {
   Connection.Probe([this](const TSnmpResult& result) {
     Guarded([&] {
       if (result.Outcome == TSnmpResult::Failed || result.Outcome == TSnmpResult::Report) {
-        // A wrong digest from passphrases the keyring gave: the next Connect asks again.
-        if (result.ReportKind == TUsmReport::WrongDigest && FFromKeyring) {
-          const TConnectionSettings settings = frmOptions->ConnectionSettings();
-          PassphraseSource->Forget(settings.SecurityName, FHostText);
-        }
+        // Anyone who saw the request can forge this report: the keyring keeps its passphrases,
+        // and the next Connect asks for them.
+        if (result.ReportKind == TUsmReport::WrongDigest) PassphraseSource->Rejected();
         const QString status = result.Outcome == TSnmpResult::Report
                                    ? QStringLiteral("%1: %2").arg(FTarget, result.Error)
                                    : QString();
@@ -461,6 +457,8 @@ void TForm1::Probe() {
                 .arg(FTarget, QString::fromStdString(ErrorStatusName(result.Reply.ErrStatus))));
         return;
       }
+      // The agent authenticated the passphrases: now they may replace the stored ones.
+      PassphraseSource->Accepted();
       FLastAnswer = Clock::Now();
       Discovery([this] {
         UpdateHistory(cbxCommunity);
@@ -524,6 +522,7 @@ void TForm1::FailConnect(const QString& message) {
 
 void TForm1::Disconnect() {
   ++FConnectGeneration;
+  PassphraseSource->Cancel();
   Connection.Cancel();
   Metrics.Values.Disconnect();
   FConnecting = false;

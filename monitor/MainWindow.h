@@ -145,5 +145,4 @@ class TForm1 : public QMainWindow {
   QString FTarget;                  // host:port as asked
   QDateTime FLastAnswer;            // when the host last answered
   uint64_t FConnectGeneration = 0;  // a passphrase answer for an older Connect is dropped
-  bool FFromKeyring = false;        // this Connect's passphrases came from the keyring
 };

@@ -43,6 +43,10 @@ TPassphraseDialog::TPassphraseDialog(const TSnmpIdentity& identity, TSecurityLev
           this),
       "lblIdentity");
   lblIdentity->setTextFormat(Qt::PlainText);
+  lblNote = Named(new QLabel(this), "lblNote");
+  lblNote->setTextFormat(Qt::PlainText);
+  lblNote->setWordWrap(true);
+  lblNote->hide();
   edtAuth = NewPassphraseEdit(this, "edtAuth");
   lblAuth = Named(new QLabel(QStringLiteral("Authentication passphrase"), this), "lblAuth");
   lblAuth->setBuddy(edtAuth);
@@ -68,6 +72,7 @@ TPassphraseDialog::TPassphraseDialog(const TSnmpIdentity& identity, TSecurityLev
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addWidget(lblIdentity);
+  layout->addWidget(lblNote);
   layout->addLayout(fields);
   layout->addWidget(lblHint);
   layout->addWidget(chkRemember);
@@ -100,13 +105,17 @@ TSnmpPassphrases TPassphraseDialog::Passphrases() const {
 }
 
 bool TPassphraseDialog::Remember() const {
-  return chkRemember->isEnabled() && chkRemember->isChecked();
+  return !chkRemember->isHidden() && chkRemember->isChecked();
 }
 
 void TPassphraseDialog::SetKeyringAvailable(bool available) {
-  chkRemember->setEnabled(available);
+  chkRemember->setHidden(!available);
   if (!available) chkRemember->setChecked(false);
-  chkRemember->setToolTip(available ? QString() : QStringLiteral("No keyring is available."));
+}
+
+void TPassphraseDialog::SetNote(const QString& note) {
+  lblNote->setText(note);
+  lblNote->setHidden(note.isEmpty());
 }
 
 void TPassphraseDialog::done(int result) {

@@ -29,14 +29,17 @@ class TPassphraseDialog : public QDialog {
 
   // The passphrases as typed (nothing trimmed); the privacy one only at authPriv.
   TSnmpPassphrases Passphrases() const;
-  // Whether "Remember in the keyring" is checked (and can be).
+  // Whether "Remember in the keyring" is checked (and offered).
   bool Remember() const;
-  // Without a keyring the box is unchecked and disabled, and says why in its tool tip.
+  // Without a keyring to store in, "Remember in the keyring" is not offered.
   void SetKeyringAvailable(bool available);
+  // A line above the fields telling why the dialog asks; none when empty.
+  void SetNote(const QString& note);
 
   void done(int result) override;
 
   QLabel* lblIdentity;
+  QLabel* lblNote;
   QLabel* lblAuth;
   QLineEdit* edtAuth;
   QLabel* lblPriv;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <chrono>
 
 #include "../settings/FakeSecretStore.h"
 #include "PassphraseDialog.h"
@@ -95,13 +97,16 @@ TEST_F(Version3, AuthNoPrivAndNoAuthNoPrivUsersConnect) {
   EXPECT_TRUE(Boxes.Shown.empty());
 }
 
-TEST_F(Version3, WrongPassphraseIsToldClearlyAndNothingIsDrawnOrLogged) {
+// snmpd's wrong-digest report is no more authenticated than a forged one: it is told, the keyring
+// keeps what it holds, the next Connect asks, and only passphrases that authenticated replace it.
+TEST_F(Version3, WrongDigestKeepsTheKeyringAndOnlyAuthenticatedPassphrasesReplaceIt) {
   const QString log = Folder.path() + "/activity.csv";
   Options->chkLog->setChecked(true);
   Options->chkInterface->setChecked(true);
   Options->feFile->setText(log);
   Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
   Keep("corvane-priv", Host(), "not-the-passphrase", "pewter-priv-aes");
+  const auto stored = Store->Entries;
   ConnectTo(Host());
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "error");
@@ -110,13 +115,67 @@ TEST_F(Version3, WrongPassphraseIsToldClearlyAndNothingIsDrawnOrLogged) {
   EXPECT_FALSE(Connected());
   EXPECT_EQ(RowCount(Form->ScrollBox2) + RowCount(Form->ScrollBox3), 0);
   EXPECT_EQ(QFile(log).size(), 0);
-  // The keyring's passphrases were wrong: the next Connect asks for them.
-  EXPECT_TRUE(QTest::qWaitFor([this] { return Store->Entries.isEmpty(); }, 2000));
+  QTest::qWait(50);
+  EXPECT_EQ(Store->Entries, stored);
+
+  Boxes.Answers = {true, true, true};  // overwrite the log at each Connect
+  for (const bool right : {false, true}) {
+    Form->acConnect->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Dialog() != nullptr; }, 5000));
+    TPassphraseDialog* dialog = Dialog();
+    EXPECT_TRUE(dialog->lblNote->text().contains("wrong digest"));
+    EXPECT_TRUE(dialog->chkRemember->isChecked());
+    dialog->edtAuth->setText(right ? "pewter-auth-256" : "still-not-the-passphrase");
+    dialog->edtPriv->setText("pewter-priv-aes");
+    dialog->accept();
+    WaitIdle();
+    EXPECT_EQ(Connected(), right) << Form->lblStatus->text().toStdString();
+    if (!right) {
+      EXPECT_EQ(Store->Entries, stored);  // typed and "Remember"ed, but wrong
+    }
+  }
+  EXPECT_TRUE(QTest::qWaitFor([this] { return Store->Writes == 1; }, 2000));
+  EXPECT_EQ(Store->Entries.value(SecretKey({"corvane-priv", Host()}, TSecretKind::Authentication)),
+            "pewter-auth-256");
 
   Use("nobody-here", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::Sha);
-  Boxes.Answers = {true};  // overwrite the log
   ConnectTo(Host());
   EXPECT_EQ(Boxes.Shown.back().Text, "Unknown user name.");
+}
+
+// A keyring that never answers holds no Connect up: Disconnect ends the wait, and while that
+// read is still open the next Connect asks at once; the late answer changes nothing.
+TEST_F(Version3, KeyringThatNeverAnswersHoldsNoConnectUp) {
+  Form->PassphraseSource =
+      std::make_unique<TPassphraseSource>(*Form->Secrets, nullptr, std::chrono::milliseconds(100));
+  Store->Hold = true;
+  Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
+  Keep("corvane-priv", Host(), "not-the-passphrase", "pewter-priv-aes");
+  Form->cbxHost->setEditText(Host());
+  Form->acConnect->trigger();
+  EXPECT_EQ(Form->lblStatus->text(), "Connecting to " + Host() + "...");
+  Form->acDisconnect->trigger();
+  QTest::qWait(300);
+  EXPECT_EQ(Dialog(), nullptr);
+  EXPECT_TRUE(Form->acConnect->isEnabled());
+  EXPECT_FALSE(Form->Busy());
+
+  Form->acConnect->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Dialog() != nullptr; }, 1000));
+  TPassphraseDialog* dialog = Dialog();
+  EXPECT_EQ(dialog->lblNote->text(), "The keyring did not answer.");
+  EXPECT_FALSE(dialog->chkRemember->isVisible());
+  dialog->edtAuth->setText("pewter-auth-256");
+  dialog->edtPriv->setText("pewter-priv-aes");
+  dialog->accept();
+  WaitIdle();
+  EXPECT_TRUE(Connected()) << Form->lblStatus->text().toStdString();
+  Store->Release();
+  QTest::qWait(50);
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(Dialog(), nullptr);
+  EXPECT_EQ(Store->Writes, 0);
+  EXPECT_TRUE(Boxes.Shown.empty());
 }
 
 TEST_F(Version3, PassphrasesWithoutAKeyringEntryAreAskedForAndCanBeRemembered) {
