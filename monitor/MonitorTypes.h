@@ -103,6 +103,8 @@ inline const QString NoAnswer = QStringLiteral("no answer");
 inline const QString NoValue = QStringLiteral("no value");
 inline const QString Restarted = QStringLiteral("agent restarted");
 inline const QString NewBaseline = QStringLiteral("new baseline");
+inline const QString Measuring = QStringLiteral("measuring");
+inline const QString CountersReset = QStringLiteral("counters reset");
 }  // namespace NoValueText
 
 // "no answer" or "no value" for a value that did not come.

@@ -331,6 +331,8 @@ TEST_F(MainWindow, NamelessInterfacesGoByTheirNameOrNumber) {
   EXPECT_EQ(LabelText("lblInterface1"), "Interface 1");
   EXPECT_EQ(LabelText("lblInterface2"), "uplink0");
   EXPECT_EQ(LabelText("lblInterface3"), "eth3");
+  agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "106000");  // a minute on: rates to log
+  Refresh();
   Form->acDisconnect->trigger();
   QFile file(log);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
