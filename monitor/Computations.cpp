@@ -1,5 +1,6 @@
 #include "Computations.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -101,6 +102,30 @@ QString FormatGeneral(double value, const QLocale& locale) {
   QLocale plain = locale;
   plain.setNumberOptions(QLocale::OmitGroupSeparator);
   return plain.toString(value, 'g', 15);
+}
+
+QString UpTimeText(uint32_t ticks) {
+  const uint32_t minutes = ticks / 100 / 60;
+  return QStringLiteral("up %1 d %2:%3")
+      .arg(minutes / (24 * 60))
+      .arg(minutes / 60 % 24, 2, 10, QLatin1Char('0'))
+      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString FirstLine(const QString& text, int limit) {
+  const auto end = std::find_if(text.begin(), text.end(), [](QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+  });
+  QString line = QStringView(text.begin(), end).toString().simplified();
+  if (line.size() > limit) line = line.left(limit - 1).trimmed() + QChar(0x2026);
+  return line;
+}
+
+QString IdentityText(const QString& name, const QString& descr, std::optional<uint32_t> upTime) {
+  QStringList parts = {FirstLine(name, 40), FirstLine(descr, 60)};
+  if (upTime) parts << UpTimeText(*upTime);
+  parts.removeAll(QString());
+  return parts.join(QStringLiteral(" | "));
 }
 
 void SplitHostPort(const QString& text, QString& host, int& port, int defaultPort) {

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 // The arithmetic of the polls, apart from any widget.
 
@@ -74,6 +75,17 @@ QString FormatNumber(double value, int decimals, const QLocale& locale);
 // The shortest general form with up to 15 significant digits, the locale's decimal
 // separator and no group separators (the log's number form).
 QString FormatGeneral(double value, const QLocale& locale);
+
+// An agent's up-time (hundredths of a second) as "up 12 d 03:04": days, hours and minutes.
+QString UpTimeText(uint32_t ticks);
+
+// The first line of an agent's text with its runs of white space made one blank, shortened to
+// `limit` characters with an ellipsis.
+QString FirstLine(const QString& text, int limit);
+
+// What the status bar shows of a host: its name, the first line of its description and its
+// up-time, each left out where it did not come; the texts shortened.
+QString IdentityText(const QString& name, const QString& descr, std::optional<uint32_t> upTime);
 
 // Splits "host", "host:port", an IPv6 address ("fe80::1%eth0") or one in brackets with or
 // without a port ("[::1]:1161"); without a port (or with one that is not a port number) the

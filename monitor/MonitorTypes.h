@@ -97,6 +97,13 @@ struct TRowUpdate {
   TRawValues Raw;
 };
 
+// Who the connected host says it is, and how long its agent has been up.
+struct TDeviceIdentity {
+  QString Name;                    // sysName
+  QString Descr;                   // sysDescr
+  std::optional<uint32_t> UpTime;  // sysUpTime of the last reading, hundredths of a second
+};
+
 // Texts of a value label when a poll has no number to show.
 namespace NoValueText {
 inline const QString NoAnswer = QStringLiteral("no answer");

@@ -64,6 +64,17 @@ TEST(InterfaceRate, ReadingsGiveRatesOnlyOverMeasurableTimesAndWithinTheSpeed) {
   }
 }
 
+TEST(Identity, UpTimeAndFirstLinesShortened) {
+  EXPECT_EQ(UpTimeText(0), "up 0 d 00:00");
+  EXPECT_EQ(UpTimeText(((12 * 24 + 3) * 60 + 4) * 6000 + 5999), "up 12 d 03:04");
+  EXPECT_EQ(UpTimeText(4294967295u), "up 497 d 02:27");
+  const QString descr = "Linux edge1 6.1.0 #1 SMP " + QString(100, 'x') + "\r\nsecond line";
+  EXPECT_EQ(
+      IdentityText("edge1\n<b>", descr, 360000),
+      "edge1 | Linux edge1 6.1.0 #1 SMP " + QString(34, 'x') + QChar(0x2026) + " | up 0 d 01:00");
+  EXPECT_EQ(IdentityText("", "  tabs\tand  runs ", std::nullopt), "tabs and runs");
+}
+
 TEST(Rounding, HalvesGoToEven) {
   EXPECT_DOUBLE_EQ(RoundToTenth(12.36), 12.4);
   EXPECT_DOUBLE_EQ(RoundToTenth(976.5625), 976.6);
