@@ -408,8 +408,12 @@ void TForm1::Connect() {
   const auto open = [this, host, port] {
     IdSNMP1.Open(host, static_cast<quint16>(port), [this](const QString& error) {
       if (!error.isEmpty()) {
-        ShowError(error);
-        AbandonConnect(QString());
+        // A name that did not resolve leaves no address. The status bar tells it before the
+        // box opens.
+        const bool notFound = IdSNMP1.Address().isNull();
+        const QString text = QStringLiteral("%1: host not found.").arg(FHostText);
+        AbandonConnect(notFound ? text : QString());
+        ShowError(notFound ? text : error);
         return;
       }
       Probe();
