@@ -97,26 +97,6 @@ TEST_F(InterfaceMonitorTest, AnUpTimeThatIsNoNumberIsAnError) {
   EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: no value");
 }
 
-TEST_F(InterfaceMonitorTest, AReadingTooSoonWaitsAndTheFollowUpTakesItsPlace) {
-  TRowUpdate update = Poll(V("100004"), V("1500"), V("2000"));
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "measuring");
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: measuring");
-  EXPECT_EQ(update.Gauge, std::nullopt);
-  EXPECT_TRUE(update.Log.empty());
-  ASSERT_TRUE(Monitor.Measuring());
-  ASSERT_EQ(Monitor.FollowUpReads().size(), 1u);
-  // 5 s after the baseline, not after the early reading: 1,000,000 bit/s in.
-  update = Monitor.FollowUp(0, {V("100500"), V("626000"), V("2000")}, false);
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: 976.56 K");
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "10.00%");
-  ASSERT_EQ(update.Log.size(), 2u);
-  EXPECT_EQ(update.Log[0].Value, "976.5625");
-  EXPECT_FALSE(Monitor.Measuring());
-  // In the early poll's place on the chart, not one more point.
-  EXPECT_EQ(Ys(Monitor.List.Record(0).History.Series[0]), (std::vector<double>{976.5625}));
-  EXPECT_EQ(Ys(Monitor.List.Record(0).History.Series[1]), (std::vector<double>{0}));
-}
-
 TEST(InterfaceResets, ADifferenceBeyondTheSpeedOrANewDiscontinuityTimeIsAReset) {
   TInterfaceMonitor monitor;
   monitor.DiscoveryReads({Walked({"3"})});
