@@ -1,5 +1,6 @@
 #include "Computations.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -13,31 +14,59 @@ uint64_t CounterDifference(uint64_t now, uint64_t last, int bits) {
   return bits >= 64 ? difference : difference & 0xFFFFFFFFu;
 }
 
-int64_t ElapsedSeconds(uint32_t nowTicks, uint32_t lastTicks) {
-  const uint32_t hundredths = CounterDifference(nowTicks, lastTicks);
-  return static_cast<int64_t>(std::nearbyint(hundredths * 0.01));
+uint32_t ElapsedHundredths(uint32_t nowTicks, uint32_t lastTicks) {
+  return CounterDifference(nowTicks, lastTicks);
 }
 
-double RateKbits(uint64_t octets, int64_t elapsedSeconds) {
+namespace {
+// Whole hundredths give whole seconds exactly, so such rates are what they always were.
+double Seconds(uint32_t hundredths) {
+  return static_cast<double>(hundredths) / 100.0;
+}
+}  // namespace
+
+double RateKbits(uint64_t octets, uint32_t hundredths) {
   // In floating point: octets x 8 can exceed even 64 bits on a 64-bit counter.
-  return static_cast<double>(octets) * 8.0 / static_cast<double>(elapsedSeconds) / 1024.0;
+  return static_cast<double>(octets) * 8.0 / Seconds(hundredths) / 1024.0;
 }
 
-double UtilisationPercent(uint64_t octets, uint64_t speedBits, int64_t elapsedSeconds) {
-  return static_cast<double>(octets) * 8.0 / static_cast<double>(speedBits) /
-         static_cast<double>(elapsedSeconds) * 100.0;
+double UtilisationPercent(uint64_t octets, uint64_t speedBits, uint32_t hundredths) {
+  return static_cast<double>(octets) * 8.0 / static_cast<double>(speedBits) / Seconds(hundredths) *
+         100.0;
 }
 
-TRateStep NextReading(TCounterReading& last, uint64_t octets, uint32_t upTime, int bits) {
+TRateStep NextReading(TCounterReading& last, uint64_t octets, uint32_t upTime,
+                      const TCounterLimits& limits) {
   TRateStep step;
-  if (last.Valid && upTime < last.UpTime) {
-    step.Kind = TRateStep::Restarted;
-  } else if (last.Valid) {
-    step.Kind = TRateStep::Rate;
-    step.Octets = CounterDifference(octets, last.Octets, bits);
-    step.Elapsed = std::max<int64_t>(ElapsedSeconds(upTime, last.UpTime), 1);
+  const TCounterReading reading{true, octets, upTime};
+  if (!last.Valid || upTime < last.UpTime || limits.Discontinuity) {
+    step.Kind = !last.Valid            ? TRateStep::NoBaseline
+                : upTime < last.UpTime ? TRateStep::Restarted
+                                       : TRateStep::Reset;
+    last = reading;
+    return step;
   }
-  last = {true, octets, upTime};
+  const uint32_t elapsed = ElapsedHundredths(upTime, last.UpTime);
+  if (elapsed < MinimumRateHundredths) {
+    step.Kind = TRateStep::TooShort;
+    return step;
+  }
+  const uint64_t difference = CounterDifference(octets, last.Octets, limits.Bits);
+  // The readings of one poll are not taken at the same instant as its up-time: a tenth more
+  // and a second of line rate are allowed for that.
+  const double allowed =
+      static_cast<double>(limits.SpeedBits) / 8.0 * (Seconds(elapsed) * 1.1 + 1.0);
+  // A 64-bit octet counter takes decades to wrap even at 100 Gbit/s.
+  const bool wentBack = limits.Bits >= 64 && octets < last.Octets;
+  const bool tooMuch = limits.SpeedBits > 0 && static_cast<double>(difference) > allowed;
+  last = reading;
+  if (wentBack || tooMuch) {
+    step.Kind = TRateStep::Reset;
+    return step;
+  }
+  step.Kind = TRateStep::Rate;
+  step.Octets = difference;
+  step.Elapsed = elapsed;
   return step;
 }
 
@@ -73,6 +102,30 @@ QString FormatGeneral(double value, const QLocale& locale) {
   QLocale plain = locale;
   plain.setNumberOptions(QLocale::OmitGroupSeparator);
   return plain.toString(value, 'g', 15);
+}
+
+QString UpTimeText(uint32_t ticks) {
+  const uint32_t minutes = ticks / 100 / 60;
+  return QStringLiteral("up %1 d %2:%3")
+      .arg(minutes / (24 * 60))
+      .arg(minutes / 60 % 24, 2, 10, QLatin1Char('0'))
+      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString FirstLine(const QString& text, int limit) {
+  const auto end = std::find_if(text.begin(), text.end(), [](QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+  });
+  QString line = QStringView(text.begin(), end).toString().simplified();
+  if (line.size() > limit) line = line.left(limit - 1).trimmed() + QChar(0x2026);
+  return line;
+}
+
+QString IdentityText(const QString& name, const QString& descr, std::optional<uint32_t> upTime) {
+  QStringList parts = {FirstLine(name, 40), FirstLine(descr, 60)};
+  if (upTime) parts << UpTimeText(*upTime);
+  parts.removeAll(QString());
+  return parts.join(QStringLiteral(" | "));
 }
 
 void SplitHostPort(const QString& text, QString& host, int& port, int defaultPort) {

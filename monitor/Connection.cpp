@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Oids.h"
+#include "SnmpQueries.h"
 
 TConnection::TDone TConnection::Then(TDone done, std::function<void()> next) {
   return [done = std::move(done), next = std::move(next)](std::exception_ptr error) {
@@ -112,18 +113,65 @@ void TConnection::Poll(std::initializer_list<TItemKind> kinds,
   if (wanted(TItemKind::Storage)) {
     for (TItemRead& read : Storage.PollReads()) reads.push_back(std::move(read));
   }
+  // Interface reads carry the up-time; without them a batched poll takes one binding for it.
+  const size_t upTimeFrom = reads.size();
+  if (Reader.Batched() && interfacesFrom == storageFrom) reads.push_back({{Oids::SysUpTime}, {}});
   Reader.Read(
       std::move(reads),
-      [this, interfacesFrom, storageFrom](size_t item, const TItemValues& values) {
+      [this, interfacesFrom, storageFrom, upTimeFrom](size_t item, const TItemValues& values) {
         if (item < interfacesFrom) {
           Update(Processors.Poll(static_cast<int>(item), values));
         } else if (item < storageFrom) {
+          TakeUpTime(values.at(0));
           Update(Interfaces.Poll(static_cast<int>(item - interfacesFrom), values, AutoHeight()));
-        } else {
+        } else if (item < upTimeFrom) {
           Update(Storage.Poll(static_cast<int>(item - storageFrom), values));
+        } else {
+          TakeUpTime(values.at(0));
         }
       },
       std::move(done));
+}
+
+void TConnection::FollowUp(std::function<void(std::exception_ptr)> done) {
+  Reader.StartRun();
+  Reader.Read(
+      Interfaces.FollowUpReads(),
+      [this](size_t item, const TItemValues& values) {
+        TakeUpTime(values.at(0));
+        Update(Interfaces.FollowUp(static_cast<int>(item), values, AutoHeight()));
+      },
+      std::move(done));
+}
+
+void TConnection::ReadIdentity(std::function<void()> done) {
+  TSNMPInfo request(nullptr);
+  request.SetCommunity(Reader.Community);
+  request.Version = Reader.Version;
+  request.PduType = SnmpTag::GetRequest;
+  // Empty values, as every SNMPv1 request of this program carries; Null from version 2c on.
+  const int32_t empty = Reader.Batched() ? SnmpTag::Null : SnmpTag::OctetString;
+  for (const char* oid : {Oids::SysDescr, Oids::SysUpTime, Oids::SysName}) {
+    request.AddVarBind(oid, "", empty);
+  }
+  Reader.Send(std::move(request), [this, done = std::move(done)](const TSnmpResult& result) {
+    // In SNMPv1 an agent without one of them refuses all three.
+    if (result.Ok()) {
+      const auto text = [&result](size_t binding) {
+        const TReadValue value = BindingValue(result.Reply, binding);
+        return value.Ok() ? QString::fromLocal8Bit(value.Text) : QString();
+      };
+      Identity.Descr = text(0);
+      TakeUpTime(BindingValue(result.Reply, 1));
+      Identity.Name = text(2);
+    }
+    done();
+  });
+}
+
+void TConnection::TakeUpTime(const TReadValue& value) {
+  uint32_t ticks = 0;
+  if (value.Ok() && TryStrToLW(value.Text, ticks)) Identity.UpTime = ticks;
 }
 
 void TConnection::Cancel() {
@@ -131,4 +179,5 @@ void TConnection::Cancel() {
   Processors.List.Clear();
   Interfaces.List.Clear();
   Storage.List.Clear();
+  Identity = {};
 }

@@ -36,10 +36,18 @@ class TConnection {
   void Discover(int graphLength, std::function<void(std::exception_ptr)> done);
   // Sets the poll interval (minutes) the charts step by.
   void SetInterval(int minutes);
-  // One poll of the given kinds, in the order processors, interfaces, storage.
+  // One poll of the given kinds, in the order processors, interfaces, storage. Its sysUpTime
+  // readings keep Identity's up-time; with batched reads a poll without interfaces reads one.
   void Poll(std::initializer_list<TItemKind> kinds, std::function<void(std::exception_ptr)> done);
-  // Forgets whatever is under way, and the items.
+  // One more reading of the interfaces whose last poll came too soon after their baselines to
+  // give rates; it takes that poll's place.
+  void FollowUp(std::function<void(std::exception_ptr)> done);
+  // Reads the host's sysDescr, sysUpTime and sysName into Identity, in one request.
+  void ReadIdentity(std::function<void()> done);
+  // Forgets whatever is under way, the items and the identity.
   void Cancel();
+
+  TDeviceIdentity Identity;
 
  private:
   using TDone = std::function<void(std::exception_ptr)>;
@@ -49,4 +57,6 @@ class TConnection {
   void DiscoverProcessors(TDone done);
   void DiscoverInterfaces(TDone done);
   void NameInterfaces(TDone done);
+  // Keeps a sysUpTime reading as the host's up-time.
+  void TakeUpTime(const TReadValue& value);
 };

@@ -29,6 +29,13 @@ std::optional<uint64_t> Octets(const TReadValue& value, int bits) {
   return std::nullopt;
 }
 
+// A TimeTicks value, or nothing where it did not come or is no number.
+std::optional<uint32_t> Ticks(const TReadValue& value) {
+  uint32_t ticks = 0;
+  if (value.Ok() && TryStrToLW(value.Text, ticks)) return ticks;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<std::string> TInterfaceMonitor::DiscoveryColumns(bool batched) {
@@ -66,6 +73,7 @@ std::vector<TItemRead> TInterfaceMonitor::DiscoveryReads(const TWalkTable& table
     if (!extension.empty()) {
       columns.push_back(Oids::IfName);
       columns.push_back(Oids::IfHighSpeed);
+      columns.push_back(Oids::IfCounterDiscontinuityTime);
     }
     TItemRead read = InstanceRead(columns, index, walked);
     // The counters are read now, at the same sysUpTime, not taken from the walk.
@@ -93,6 +101,13 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
     interface.Speed = interface.ReportedSpeed = uint64_t{megabits} * 1000000;
   }
   interface.IfType = Text(values.at(2));
+  // A loopback has no line rate whatever speed its agent gives, and an ifSpeed at its ceiling
+  // only says the interface is at least that fast: differences are checked against neither.
+  constexpr const char* kSoftwareLoopback = "24";
+  const bool ceiling = interface.ReportedSpeed == UINT32_MAX;
+  if (!ceiling && values.at(2).Ok() && values[2].Text != kSoftwareLoopback) {
+    interface.KnownSpeed = interface.ReportedSpeed;
+  }
   const bool wide = pending.Bits == 64;
   interface.InOctetsOid =
       Oids::Instance(wide ? Oids::IfHCInOctets : Oids::IfInOctets, pending.Index);
@@ -105,9 +120,14 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
     TCounterReading* baselines[] = {&interface.In, &interface.Out};
     for (int s = 0; s < 2; ++s) {
       if (const auto octets = Octets(values.at(4 + static_cast<size_t>(s)), pending.Bits)) {
-        NextReading(*baselines[s], *octets, now, pending.Bits);
+        NextReading(*baselines[s], *octets, now, {pending.Bits});
       }
     }
+  }
+  // Read at each poll where the agent has it.
+  if (values.size() > 8 && values[8].Ok()) {
+    interface.DiscontinuityOid = Oids::Instance(Oids::IfCounterDiscontinuityTime, pending.Index);
+    interface.DiscontinuityTime = Ticks(values[8]);
   }
   if (interface.Descr.isEmpty() && values.size() > 6 && values[6].Ok()) {
     interface.Descr = Text(values[6]);
@@ -140,15 +160,44 @@ std::optional<TRowSpec> TInterfaceMonitor::Name(int read, const TItemValues& val
 
 std::vector<TItemRead> TInterfaceMonitor::PollReads() const {
   std::vector<TItemRead> reads;
+  for (int i = 0; i < List.Count(); ++i) reads.push_back(PollRead(List.Record(i)));
+  return reads;
+}
+
+TItemRead TInterfaceMonitor::PollRead(const TInterface& interface) {
+  TItemRead read{{Oids::SysUpTime, interface.InOctetsOid, interface.OutOctetsOid}, {}};
+  if (!interface.DiscontinuityOid.empty()) read.Oids.push_back(interface.DiscontinuityOid);
+  return read;
+}
+
+bool TInterfaceMonitor::Measuring() const {
   for (int i = 0; i < List.Count(); ++i) {
-    const TInterface& interface = List.Record(i);
-    reads.push_back({{Oids::SysUpTime, interface.InOctetsOid, interface.OutOctetsOid}, {}});
+    if (List.Record(i).Measuring) return true;
+  }
+  return false;
+}
+
+std::vector<TItemRead> TInterfaceMonitor::FollowUpReads() {
+  FFollowUp.clear();
+  std::vector<TItemRead> reads;
+  for (int i = 0; i < List.Count(); ++i) {
+    if (!List.Record(i).Measuring) continue;
+    FFollowUp.push_back(i);
+    reads.push_back(PollRead(List.Record(i)));
   }
   return reads;
 }
 
 TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool autoHeight) {
-  TInterface& interface = List.Record(item);
+  return Reading(List.Record(item), values, autoHeight, false);
+}
+
+TRowUpdate TInterfaceMonitor::FollowUp(int read, const TItemValues& values, bool autoHeight) {
+  return Reading(List.Record(FFollowUp.at(static_cast<size_t>(read))), values, autoHeight, true);
+}
+
+TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& values,
+                                      bool autoHeight, bool inPlace) {
   TRowUpdate update{TItemKind::Interface, interface.Index, {}, {}, &interface.History, {}, {}};
   const QLocale locale = QLocale::system();
   // A sysUpTime that came but is no number is the agent's fault and is reported; one that did
@@ -156,6 +205,15 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
   std::optional<uint32_t> now;
   if (values.at(0).Ok()) now = StrToLW(values[0].Text);
   QString missing = now ? QString() : MissingText(values[0]);
+
+  // A new counter discontinuity time: the counters were reset or replaced since the baseline.
+  TCounterLimits limits{interface.CounterBits, interface.KnownSpeed, false};
+  if (values.size() > 3) {
+    if (const auto time = Ticks(values[3]); time && now) {
+      limits.Discontinuity = interface.DiscontinuityTime && *interface.DiscontinuityTime != *time;
+      interface.DiscontinuityTime = time;
+    }
+  }
 
   struct TDirection {
     TCounterReading& Last;
@@ -173,6 +231,7 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
   update.Raw.CounterBits = interface.CounterBits;
   std::optional<uint64_t>* raws[] = {&update.Raw.InOctets, &update.Raw.OutOctets};
   std::optional<double> percent;
+  bool measuring = false;
   for (int s = 0; s < 2; ++s) {
     const TDirection& direction = directions[s];
     std::optional<double> rate;
@@ -180,13 +239,26 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
     const std::optional<uint64_t> octets = Octets(direction.Value, interface.CounterBits);
     *raws[s] = octets;
     if (now && octets) {
-      const TRateStep step = NextReading(direction.Last, *octets, *now, interface.CounterBits);
-      if (step.Kind == TRateStep::Rate) {
-        rate = RateKbits(step.Octets, step.Elapsed);
-        percent = std::max(percent.value_or(0.0),
-                           UtilisationPercent(step.Octets, interface.Speed, step.Elapsed));
-      } else {
-        why = step.Kind == TRateStep::Restarted ? NoValueText::Restarted : NoValueText::NewBaseline;
+      const TRateStep step = NextReading(direction.Last, *octets, *now, limits);
+      switch (step.Kind) {
+        case TRateStep::Rate:
+          rate = RateKbits(step.Octets, step.Elapsed);
+          percent = std::max(percent.value_or(0.0),
+                             UtilisationPercent(step.Octets, interface.Speed, step.Elapsed));
+          break;
+        case TRateStep::NoBaseline:
+          why = NoValueText::NewBaseline;
+          break;
+        case TRateStep::Restarted:
+          why = NoValueText::Restarted;
+          break;
+        case TRateStep::TooShort:
+          why = NoValueText::Measuring;
+          measuring = true;
+          break;
+        case TRateStep::Reset:
+          why = NoValueText::CountersReset;
+          break;
       }
     } else if (now) {
       why = direction.Value.Ok() ? NoValueText::NoValue : MissingText(direction.Value);
@@ -195,19 +267,25 @@ TRowUpdate TInterfaceMonitor::Poll(int item, const TItemValues& values, bool aut
 
     const QString label = QString::fromLatin1(direction.Label).arg(interface.Index);
     TChartSeries& series = interface.History.Series[static_cast<size_t>(s)];
-    TrimHistory(series, Setup.Interval, Setup.GraphLength);
+    const double value = rate ? *rate : std::nan("");
+    if (inPlace && !series.Points.empty()) {
+      // A reading that stands in the place of the poll before it, which had no rate.
+      series.Points.front().Y = value;
+    } else {
+      TrimHistory(series, Setup.Interval, Setup.GraphLength);
+      StepHistory(series, value, Setup.Interval, series.Color);
+    }
     if (rate) {
       update.Labels.emplace_back(
           label, QString::fromLatin1(direction.Caption).arg(FormatNumber(*rate, 2, locale) + " K"));
       if (interface.History.AxisMaximum < *rate)
         interface.History.AxisMaximum = RoundToTenth(*rate);
-      StepHistory(series, *rate, Setup.Interval, series.Color);
       update.Log.push_back({direction.Tag, interface.Descr, FormatGeneral(*rate, locale)});
     } else {
       update.Labels.emplace_back(label, QString::fromLatin1(direction.Caption).arg(why));
-      StepHistory(series, std::nan(""), Setup.Interval, series.Color);
     }
   }
+  interface.Measuring = measuring;
   if (percent) {
     update.Gauge = RoundToInt(*percent);
     update.Labels.insert(update.Labels.begin(),

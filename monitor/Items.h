@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,11 +24,15 @@ struct TInterface {
   QString IfType;
   uint64_t Speed = 1;          // bits per second, never 0
   uint64_t ReportedSpeed = 0;  // as the agent gave it; 0: unknown
+  uint64_t KnownSpeed = 0;     // what the counters' differences are checked against; 0: none
   int CounterBits = 32;        // the octet counters read: 32 or 64 bits wide
   TCounterReading In;
   TCounterReading Out;
+  bool Measuring = false;  // its last reading came too soon after a baseline to give a rate
+  std::optional<uint32_t> DiscontinuityTime;  // ifCounterDiscontinuityTime as last read
   std::string OutOctetsOid;
   std::string InOctetsOid;
+  std::string DiscontinuityOid;  // empty where it is not read (SNMPv1)
   TItemHistory History;
 };
 

@@ -14,8 +14,10 @@
 #include <QScopeGuard>
 #include <QShortcut>
 #include <QStatusBar>
+#include <algorithm>
 #include <array>
 #include <exception>
+#include <utility>
 
 #include "AboutBox.h"
 #include "Clock.h"
@@ -29,6 +31,10 @@
 #include "SnmpQueries.h"
 
 namespace {
+
+// How long after the first poll the reading for the first rates comes: long enough for the
+// up-time's hundredths and the time between reads to weigh little.
+constexpr int kFirstRateDelayMs = 5000;
 
 // The user of an SNMPv3 connection from the options and the passphrases.
 TUsmUser UsmUser(const TConnectionSettings& settings, const TSnmpPassphrases& passphrases) {
@@ -76,6 +82,10 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(60000);
   connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  tmrFirstRate = new QTimer(this);
+  tmrFirstRate->setObjectName(QStringLiteral("tmrFirstRate"));
+  tmrFirstRate->setSingleShot(true);
+  connect(tmrFirstRate, &QTimer::timeout, this, &TForm1::FirstRateTimer);
 
   CreateActions();
   CreateMenus();
@@ -94,6 +104,10 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setTextFormat(Qt::PlainText);
   statusBar()->addWidget(lblStatus, 1);
+  lblIdentity = new QLabel(statusBar());
+  lblIdentity->setObjectName(QStringLiteral("lblIdentity"));
+  lblIdentity->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(lblIdentity);
 }
 
 TForm1::~TForm1() {
@@ -309,6 +323,7 @@ void TForm1::FormShow() {
 void TForm1::closeEvent(QCloseEvent* event) {
   Reader.Cancel();
   Timer1->stop();
+  tmrFirstRate->stop();
   ProcessorList.Clear();
   InterfaceList.Clear();
   StorageList.Clear();
@@ -391,8 +406,12 @@ void TForm1::Connect() {
   const auto open = [this, host, port] {
     IdSNMP1.Open(host, static_cast<quint16>(port), [this](const QString& error) {
       if (!error.isEmpty()) {
-        ShowError(error);
-        AbandonConnect(QString());
+        // A name that did not resolve leaves no address. The status bar tells it before the
+        // box opens.
+        const bool notFound = IdSNMP1.Address().isNull();
+        const QString text = QStringLiteral("%1: host not found.").arg(FHostText);
+        AbandonConnect(notFound ? text : QString());
+        ShowError(notFound ? text : error);
         return;
       }
       Probe();
@@ -498,6 +517,7 @@ void TForm1::FinishConnect() {
   Metrics.Values.Connect(FHostText);
   FConnecting = false;
   // The first values appear without waiting a full period.
+  FFirstPoll = true;
   Timer1Timer();
   emit ConnectFinished();
 }
@@ -527,8 +547,11 @@ void TForm1::Disconnect() {
   Metrics.Values.Disconnect();
   FConnecting = false;
   FPolling = false;
+  FFirstPoll = false;
   if (Logging) LogFile.Close();
   Timer1->stop();
+  tmrFirstRate->stop();
+  lblIdentity->clear();
   ProcessorList.Clear();
   InterfaceList.Clear();
   StorageList.Clear();
@@ -649,7 +672,34 @@ void TForm1::PollKinds(std::initializer_list<TItemKind> kinds) {
   if (FPolling || !Timer1->isActive()) return;
   FPolling = true;
   Metrics.Values.StartPoll();
-  Connection.Poll(kinds, [this](std::exception_ptr error) { EndPoll(error); });
+  const bool first = std::exchange(FFirstPoll, false);
+  Connection.Poll(kinds, [this, first](std::exception_ptr error) {
+    if (!first || Reader.Run().Abandoned) {
+      EndPoll(error);
+      return;
+    }
+    // After the first values: who the host is, and where that poll came too soon after the
+    // discovery's readings for rates, one more reading a few seconds on.
+    Connection.ReadIdentity([this, error] {
+      if (Connection.Interfaces.Measuring()) {
+        FFirstRateDue = Clock::Now().addMSecs(kFirstRateDelayMs);
+        tmrFirstRate->start(kFirstRateDelayMs);
+      }
+      EndPoll(error);
+    });
+  });
+}
+
+void TForm1::FirstRateTimer() {
+  if (!Timer1->isActive() || !Connection.Interfaces.Measuring()) return;
+  const qint64 left = Clock::Now().msecsTo(FFirstRateDue);
+  if (left > 0 || Busy()) {
+    tmrFirstRate->start(static_cast<int>(std::clamp<qint64>(left, 100, kFirstRateDelayMs)));
+    return;
+  }
+  FPolling = true;
+  Metrics.Values.StartPoll();
+  Connection.FollowUp([this](std::exception_ptr error) { EndPoll(error); });
 }
 
 void TForm1::EndPoll(std::exception_ptr error) {
@@ -667,6 +717,10 @@ void TForm1::EndPoll(std::exception_ptr error) {
     SetStatus(
         QStringLiteral("Last poll %1").arg(ClockTime(Clock::Now().time(), QLocale::system())));
   }
+  // A poll that gave every rate leaves nothing for the first-rate reading to do.
+  if (!Connection.Interfaces.Measuring()) tmrFirstRate->stop();
+  const TDeviceIdentity& identity = Connection.Identity;
+  lblIdentity->setText(IdentityText(identity.Name, identity.Descr, identity.UpTime));
   // The error box of a poll keeps the next ticks away until it is closed.
   if (error) Guarded([&error] { std::rethrow_exception(error); });
   FPolling = false;

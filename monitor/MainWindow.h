@@ -50,7 +50,10 @@ class TForm1 : public QMainWindow {
   TScrollBox* ScrollBox2 = nullptr;
   TScrollBox* ScrollBox3 = nullptr;
   QTimer* Timer1 = nullptr;
+  // The reading after Connect that gives the first rates where the first poll came too soon.
+  QTimer* tmrFirstRate = nullptr;
   QLabel* lblStatus = nullptr;
+  QLabel* lblIdentity = nullptr;  // the host's name, description and up-time
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -121,6 +124,7 @@ class TForm1 : public QMainWindow {
   void Timer1Timer();
   void PollKinds(std::initializer_list<TItemKind> kinds);
   void EndPoll(std::exception_ptr error);
+  void FirstRateTimer();
   void RunOptions();
   // The community box is disabled while the options choose SNMP version 3.
   void UpdateCommunityBox();
@@ -144,5 +148,7 @@ class TForm1 : public QMainWindow {
   QString FHostText;                // the host box's text of this connection
   QString FTarget;                  // host:port as asked
   QDateTime FLastAnswer;            // when the host last answered
+  bool FFirstPoll = false;          // the next poll is the first of this connection
+  QDateTime FFirstRateDue;          // when tmrFirstRate's reading is due
   uint64_t FConnectGeneration = 0;  // a passphrase answer for an older Connect is dropped
 };

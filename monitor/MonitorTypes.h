@@ -97,12 +97,21 @@ struct TRowUpdate {
   TRawValues Raw;
 };
 
+// Who the connected host says it is, and how long its agent has been up.
+struct TDeviceIdentity {
+  QString Name;                    // sysName
+  QString Descr;                   // sysDescr
+  std::optional<uint32_t> UpTime;  // sysUpTime of the last reading, hundredths of a second
+};
+
 // Texts of a value label when a poll has no number to show.
 namespace NoValueText {
 inline const QString NoAnswer = QStringLiteral("no answer");
 inline const QString NoValue = QStringLiteral("no value");
 inline const QString Restarted = QStringLiteral("agent restarted");
 inline const QString NewBaseline = QStringLiteral("new baseline");
+inline const QString Measuring = QStringLiteral("measuring");
+inline const QString CountersReset = QStringLiteral("counters reset");
 }  // namespace NoValueText
 
 // "no answer" or "no value" for a value that did not come.

@@ -50,18 +50,31 @@ class TInterfaceMonitor {
   std::vector<TItemRead> NameReads();
   // The row of a named interface with its new caption, or nothing.
   std::optional<TRowSpec> Name(int read, const TItemValues& values);
-  // sysUpTime and both octet counters of each interface.
+  // sysUpTime and both octet counters of each interface, with batched reads (SNMPv2c and 3)
+  // also its ifCounterDiscontinuityTime.
   std::vector<TItemRead> PollReads() const;
   // Rates since the last good readings; a sysUpTime that is no number raises EConvertError.
   TRowUpdate Poll(int item, const TItemValues& values, bool autoHeight);
+
+  // Whether an interface's last reading came too soon after its baseline to give a rate.
+  bool Measuring() const;
+  // The reads of those interfaces, for one more reading.
+  std::vector<TItemRead> FollowUpReads();
+  // One of those readings: it stands in the place of the poll that had no rate, on the chart
+  // and in the labels, and is logged.
+  TRowUpdate FollowUp(int read, const TItemValues& values, bool autoHeight);
 
  private:
   struct TPending {
     int32_t Index;
     int Bits;
   };
+  static TItemRead PollRead(const TInterface& interface);
+  TRowUpdate Reading(TInterface& interface, const TItemValues& values, bool autoHeight,
+                     bool inPlace);
   std::vector<TPending> FPending;
-  std::vector<int> FUnnamed;  // list positions waiting for their ifName
+  std::vector<int> FUnnamed;   // list positions waiting for their ifName
+  std::vector<int> FFollowUp;  // list positions of the follow-up reads
 };
 
 class TStorageMonitor {

@@ -5,7 +5,9 @@
 
 // Object names read from the monitored host.
 namespace Oids {
+inline constexpr const char* SysDescr = "1.3.6.1.2.1.1.1.0";
 inline constexpr const char* SysUpTime = "1.3.6.1.2.1.1.3.0";
+inline constexpr const char* SysName = "1.3.6.1.2.1.1.5.0";
 
 inline constexpr const char* ProcessorIdColumn = "1.3.6.1.2.1.25.3.3.1.1";
 inline constexpr const char* ProcessorLoad = "1.3.6.1.2.1.25.3.3.1.2";
@@ -21,6 +23,7 @@ inline constexpr const char* IfName = "1.3.6.1.2.1.31.1.1.1.1";
 inline constexpr const char* IfHCInOctets = "1.3.6.1.2.1.31.1.1.1.6";
 inline constexpr const char* IfHCOutOctets = "1.3.6.1.2.1.31.1.1.1.10";
 inline constexpr const char* IfHighSpeed = "1.3.6.1.2.1.31.1.1.1.15";
+inline constexpr const char* IfCounterDiscontinuityTime = "1.3.6.1.2.1.31.1.1.1.19";
 
 inline constexpr const char* StorageIndex = "1.3.6.1.2.1.25.2.3.1.1";
 inline constexpr const char* StorageType = "1.3.6.1.2.1.25.2.3.1.2";

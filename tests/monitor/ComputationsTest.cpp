@@ -9,54 +9,70 @@ TEST(InterfaceRate, CounterWrapCountsModulo2To32) {
   EXPECT_EQ(CounterDifference(7, 7), 0u);
 }
 
-TEST(InterfaceRate, ElapsedSecondsRoundHalfToEvenAndWrap) {
-  EXPECT_EQ(ElapsedSeconds(106000, 100000), 60);
-  EXPECT_EQ(ElapsedSeconds(250, 0), 2);  // 2.5 s rounds to even
-  EXPECT_EQ(ElapsedSeconds(350, 0), 4);  // 3.5 s rounds to even
-  EXPECT_EQ(ElapsedSeconds(149, 100), 0);
-  EXPECT_EQ(ElapsedSeconds(100, 4294967196u), 2);  // up-time wrapped: 200 hundredths
-}
-
-TEST(InterfaceRate, RatesInKilobitsAndUtilisationAvoid32BitOverflow) {
-  EXPECT_DOUBLE_EQ(RateKbits(7680, 60), 1.0);
-  EXPECT_DOUBLE_EQ(RateKbits(396, 60), 396.0 * 8 / 60 / 1024);
+TEST(InterfaceRate, RatesInKilobitsOverHundredthsAvoid32BitOverflow) {
+  EXPECT_DOUBLE_EQ(RateKbits(7680, 6000), 1.0);
+  EXPECT_DOUBLE_EQ(RateKbits(396, 6000), 396.0 * 8 / 60 / 1024);
+  // 1,000,000 bit/s over 2.57 s, not over 3 s.
+  EXPECT_DOUBLE_EQ(RateKbits(321250, 257), 976.5625);
   // 4294967295 octets x 8 overflows 32 bits; the rate must not.
-  EXPECT_DOUBLE_EQ(RateKbits(4294967295u, 1), 4294967295.0 * 8 / 1024);
-  EXPECT_DOUBLE_EQ(UtilisationPercent(61440, 1, 60), 819200.0);
-  EXPECT_DOUBLE_EQ(UtilisationPercent(1250000, 10000000, 1), 100.0);
-  EXPECT_DOUBLE_EQ(UtilisationPercent(4294967295u, 1, 1), 4294967295.0 * 800);
+  EXPECT_DOUBLE_EQ(RateKbits(4294967295u, 100), 4294967295.0 * 8 / 1024);
+  EXPECT_DOUBLE_EQ(UtilisationPercent(61440, 1, 6000), 819200.0);
+  EXPECT_DOUBLE_EQ(UtilisationPercent(1250000, 10000000, 100), 100.0);
+  EXPECT_DOUBLE_EQ(UtilisationPercent(4294967295u, 1, 100), 4294967295.0 * 800);
   // 64-bit counters: octets x 8 beyond 2^64 still give the right rate.
-  EXPECT_DOUBLE_EQ(RateKbits(UINT64_MAX, 1), 18446744073709551615.0 * 8 / 1024);
+  EXPECT_DOUBLE_EQ(RateKbits(UINT64_MAX, 100), 18446744073709551615.0 * 8 / 1024);
 }
 
-// Readings of one counter in turn: the rate comes from the last good one and its own up-time.
-TEST(InterfaceRate, ReadingsGiveRatesBaselinesAndRestarts) {
+// Readings of one counter in turn: what each gives against the baseline it finds.
+TEST(InterfaceRate, ReadingsGiveRatesOnlyOverMeasurableTimesAndWithinTheSpeed) {
+  constexpr uint64_t k100M = 100000000;
+  constexpr uint64_t k1G = 1000000000;
+  constexpr uint64_t k2To32 = 4294967296u;
+  using T = TRateStep;
   struct TCase {
-    const char* Name;
     uint64_t Octets;
     uint32_t UpTime;
-    int Bits;
+    TCounterLimits Limits;
     TRateStep::TKind Kind;
     uint64_t Difference;
-    int64_t Elapsed;
+    uint32_t Elapsed;
+    const char* Name;
   };
   const TCase cases[] = {
-      {"first reading is only a baseline", 4294967000u, 100000, 32, TRateStep::NoBaseline, 0, 1},
-      {"32-bit wrap counts modulo 2^32", 100, 106000, 32, TRateStep::Rate, 396, 60},
-      {"same second counts as one", 200, 106040, 32, TRateStep::Rate, 100, 1},
-      {"up-time going back is a restart", 50, 500, 32, TRateStep::Restarted, 0, 1},
-      {"after the restart rates resume", 1074, 1500, 32, TRateStep::Rate, 1024, 10},
-      {"64-bit counters take the full width", 5000000000u, 2500, 64, TRateStep::Rate,
-       5000000000u - 1074, 10},
+      {1000, 100000, {}, T::NoBaseline, 0, 0, "first reading is only a baseline"},
+      {1500, 100003, {}, T::TooShort, 0, 0, "a reading 0.03 s on gives no rate"},
+      {9000, 100099, {}, T::TooShort, 0, 0, "nor one 0.99 s on"},
+      {322250, 100257, {}, T::Rate, 321250, 257, "from the first baseline, 2.57 s unrounded"},
+      {322250, 100357, {}, T::Rate, 0, 100, "one second exactly gives a rate"},
+      {100, 106357, {32, k1G}, T::Rate, k2To32 - 322250 + 100, 6000, "a wrap within the speed"},
+      {50, 112357, {32, k100M}, T::Reset, 0, 0, "a 32-bit reset beyond the speed"},
+      {7730, 118357, {32, k100M}, T::Rate, 7680, 6000, "rates resume from the reset"},
+      {10, 124357, {}, T::Rate, k2To32 - 7730 + 10, 6000, "speed unknown: a wrap is a wrap"},
+      {900000000000u, 130357, {64, k100M}, T::Reset, 0, 0, "a 64-bit jump beyond the speed"},
+      {900750000000u, 136357, {64, k100M}, T::Rate, 750000000, 6000, "a 64-bit step within it"},
+      {5, 142357, {64}, T::Reset, 0, 0, "a 64-bit counter going back, speed unknown"},
+      {20, 142360, {64, 0, true}, T::Reset, 0, 0, "an announced discontinuity, however soon"},
+      {50, 500, {64}, T::Restarted, 0, 0, "up-time going back is a restart"},
+      {1074, 1500, {64}, T::Rate, 1024, 1000, "after the restart rates resume"},
   };
   TCounterReading last;
   for (const TCase& c : cases) {
-    const TRateStep step = NextReading(last, c.Octets, c.UpTime, c.Bits);
+    const TRateStep step = NextReading(last, c.Octets, c.UpTime, c.Limits);
     EXPECT_EQ(step.Kind, c.Kind) << c.Name;
     EXPECT_EQ(step.Octets, c.Difference) << c.Name;
     EXPECT_EQ(step.Elapsed, c.Elapsed) << c.Name;
-    EXPECT_EQ(last.Octets, c.Octets) << c.Name;
   }
+}
+
+TEST(Identity, UpTimeAndFirstLinesShortened) {
+  EXPECT_EQ(UpTimeText(0), "up 0 d 00:00");
+  EXPECT_EQ(UpTimeText(((12 * 24 + 3) * 60 + 4) * 6000 + 5999), "up 12 d 03:04");
+  EXPECT_EQ(UpTimeText(4294967295u), "up 497 d 02:27");
+  const QString descr = "Linux edge1 6.1.0 #1 SMP " + QString(100, 'x') + "\r\nsecond line";
+  EXPECT_EQ(
+      IdentityText("edge1\n<b>", descr, 360000),
+      "edge1 | Linux edge1 6.1.0 #1 SMP " + QString(34, 'x') + QChar(0x2026) + " | up 0 d 01:00");
+  EXPECT_EQ(IdentityText("", "  tabs\tand  runs ", std::nullopt), "tabs and runs");
 }
 
 TEST(Rounding, HalvesGoToEven) {

@@ -3,8 +3,10 @@
 #include <QAbstractItemView>
 #include <QFile>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 
+#include "Clock.h"
 #include "ScriptedAgent.h"
 #include "WindowFixture.h"
 
@@ -21,6 +23,14 @@ class MainWindow : public TWindowTest {
     EXPECT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("keep me\r\n");
     Options->chkLog->setChecked(true);
+    Options->feFile->setText(path);
+    return path;
+  }
+  // Logging of the interfaces on, into a new file; returns its path.
+  QString LogInterfaces() {
+    const QString path = Folder.path() + "/activity.csv";
+    Options->chkLog->setChecked(true);
+    Options->chkInterface->setChecked(true);
     Options->feFile->setText(path);
     return path;
   }
@@ -211,13 +221,25 @@ TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
   EXPECT_TRUE(Form->LogFile.IsOpen());
 }
 
-TEST_F(MainWindow, UnresolvableHostShowsTheSocketErrorAndStaysUsable) {
-  ConnectTo("no..such..host");  // malformed, so the resolver fails without
-                                // asking a server
-  ASSERT_EQ(Boxes.Shown.size(), 1u);
-  EXPECT_EQ(Boxes.Shown[0].Kind, "error");
-  EXPECT_TRUE(Boxes.Shown[0].Text.contains("Socket Error # 11001"));
-  EXPECT_TRUE(Boxes.Shown[0].Text.contains("Host not found."));
+TEST_F(MainWindow, UnresolvableHostIsNamedInTheBoxAndTheStatusBarAndStaysUsable) {
+  // What the status bar says while the box is open.
+  struct TBoxes : TScriptedBoxes {
+    QLabel* Status = nullptr;
+    QString Behind;
+    void Error(QWidget* parent, const QString& text) override {
+      Behind = Status->text();
+      TScriptedBoxes::Error(parent, text);
+    }
+  } boxes;
+  boxes.Status = Form->lblStatus;
+  SetMessageBoxes(&boxes);
+  ConnectTo("no..such..host");  // malformed, so the resolver fails without asking a server
+  SetMessageBoxes(&Boxes);
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Kind, "error");
+  EXPECT_EQ(boxes.Shown[0].Text, "no..such..host: host not found.");
+  EXPECT_EQ(boxes.Behind, "no..such..host: host not found.");
+  EXPECT_EQ(Form->lblStatus->text(), "no..such..host: host not found.");
   EXPECT_TRUE(Form->acConnect->isEnabled());
   EXPECT_FALSE(Form->acDisconnect->isEnabled());
 
@@ -322,21 +344,89 @@ TEST_F(MainWindow, NamelessInterfacesGoByTheirNameOrNumber) {
   agent.Mib.Set("1.3.6.1.2.1.2.2.1.2.2", 4, "");
   agent.Mib.Remove("1.3.6.1.2.1.31.1.1.1.1.1");
   agent.Mib.Set("1.3.6.1.2.1.31.1.1.1.1.2", 4, "uplink0");
-  const QString log = Folder.path() + "/activity.csv";
-  Options->chkLog->setChecked(true);
-  Options->chkInterface->setChecked(true);
-  Options->feFile->setText(log);
+  const QString log = LogInterfaces();
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
   ASSERT_TRUE(Connected());
   EXPECT_EQ(LabelText("lblInterface1"), "Interface 1");
   EXPECT_EQ(LabelText("lblInterface2"), "uplink0");
   EXPECT_EQ(LabelText("lblInterface3"), "eth3");
+  agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "106000");  // a minute on: rates to log
+  Refresh();
   Form->acDisconnect->trigger();
   QFile file(log);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QString rows = QString::fromLocal8Bit(file.readAll());
   EXPECT_TRUE(rows.contains(",InterFaceIn,Interface 1,")) << rows.toStdString();
   EXPECT_TRUE(rows.contains(",InterFaceOut,uplink0,")) << rows.toStdString();
+}
+
+TEST_F(MainWindow, StatusBarTellsWhoTheHostIsAndHowLongItHasBeenUp) {
+  TScriptedAgent agent;
+  FillHost(agent.Mib, 1);
+  agent.Mib.Set("1.3.6.1.2.1.1.1.0", 4, "Linux edge1 6.1.0-18-amd64\r\n#1 SMP");
+  agent.Mib.Set("1.3.6.1.2.1.1.5.0", 4, "<b>edge1</b>");
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
+  ASSERT_TRUE(Connected());
+  auto* identity = Find<QLabel>("lblIdentity");
+  ASSERT_NE(identity, nullptr);
+  EXPECT_EQ(identity->textFormat(), Qt::PlainText);
+  EXPECT_EQ(identity->text(), "<b>edge1</b> | Linux edge1 6.1.0-18-amd64 | up 0 d 00:16");
+  // The up-time of each poll, from the readings it makes anyway.
+  agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "8640000");
+  Refresh();
+  EXPECT_EQ(identity->text(), "<b>edge1</b> | Linux edge1 6.1.0-18-amd64 | up 1 d 00:00");
+  Form->acDisconnect->trigger();
+  EXPECT_EQ(identity->text(), "");
+}
+
+// A host whose counters run at 1,000,000 bit/s: the first poll comes too soon after discovery
+// for a rate; the reading five seconds on gives it, in that poll's place.
+TEST_F(MainWindow, TheFirstRateComesFromAReadingSecondsAfterConnect) {
+  QDateTime now(QDate(2026, 12, 7), QTime(8, 30, 0));
+  Clock::SetSource([&now] { return now; });
+  const auto restore = qScopeGuard([] { Clock::SetSource({}); });
+  TScriptedAgent agent;
+  FillHost(agent.Mib, 1);
+  const QString log = LogInterfaces();
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
+  ASSERT_TRUE(Connected());
+  EXPECT_EQ(LabelText("lblInterfaceIn1"), "In: measuring");
+  auto* followUp = Find<QTimer>("tmrFirstRate");
+  ASSERT_TRUE(followUp && followUp->isActive());
+
+  agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "100500");
+  agent.Mib.Set("1.3.6.1.2.1.31.1.1.1.6.1", 0x46, "626000");  // read as in version 1: 32 bits
+  agent.Mib.Set("1.3.6.1.2.1.2.2.1.10.1", 0x41, "626000");
+  const int requests = agent.Requests();
+  followUp->start(0);  // not due yet on the window's clock: it waits on
+  QTest::qWait(50);
+  EXPECT_EQ(agent.Requests(), requests);
+  EXPECT_TRUE(followUp->isActive());
+
+  now = now.addSecs(5);
+  followUp->start(0);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return LabelText("lblInterfaceIn1") != "In: measuring"; }));
+  WaitIdle();
+  EXPECT_EQ(LabelText("lblInterfaceIn1"), "In: 976.56 K");
+  EXPECT_FALSE(followUp->isActive());
+  EXPECT_EQ(Find<TChart>("InterfaceChart1")->Series[0].Points.size(), 1u);
+
+  Form->acDisconnect->trigger();
+  QFile file(log);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().contains(",InterFaceIn,eth1,976.5625\r\n"));
+
+  // A poll that gives the rates first makes it needless, and Disconnect cancels it.
+  Options->chkLog->setChecked(false);
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
+  EXPECT_TRUE(followUp->isActive());
+  agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "106500");
+  Refresh();
+  EXPECT_FALSE(followUp->isActive());
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
+  EXPECT_TRUE(followUp->isActive());
+  Form->acDisconnect->trigger();
+  EXPECT_FALSE(followUp->isActive());
 }
 
 }  // namespace

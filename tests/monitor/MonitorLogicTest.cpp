@@ -97,6 +97,32 @@ TEST_F(InterfaceMonitorTest, AnUpTimeThatIsNoNumberIsAnError) {
   EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: no value");
 }
 
+TEST(InterfaceResets, ADifferenceBeyondTheSpeedOrANewDiscontinuityTimeIsAReset) {
+  TInterfaceMonitor monitor;
+  monitor.DiscoveryReads({Walked({"3"})});
+  // 10 Mbit/s; read with its discontinuity time, 0 at discovery.
+  monitor.Discover(0, {V("eth0"), V("10000000"), V("6"), V("100000"), V("1000"), V("2000"), V("e0"),
+                       V("10"), V("0")});
+  ASSERT_EQ(monitor.PollReads().at(0).Oids.back(), "1.3.6.1.2.1.31.1.1.1.19.3");
+  const auto poll = [&monitor](const char* upTime, const char* in, const TReadValue& time) {
+    return monitor.Poll(0, {V(upTime), V(in), V("2000"), time}, false);
+  };
+  // Counters cleared while the up-time goes on: no wrap fits 10 Mbit/s for 60 s.
+  TRowUpdate update = poll("106000", "10", V("0"));
+  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: counters reset");
+  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "0.00%");
+  ASSERT_EQ(update.Log.size(), 1u);  // out only
+  EXPECT_DOUBLE_EQ(monitor.List.Record(0).History.AxisMaximum, 1.0);
+  EXPECT_EQ(Label(poll("112000", "7690", V("0")), "lblInterfaceIn3"), "In: 1.00 K");
+  // The agent says the counters had a discontinuity: no rate, however plausible.
+  update = poll("118000", "15370", V("4200"));
+  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: counters reset");
+  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "counters reset");
+  EXPECT_TRUE(update.Log.empty());
+  // A discontinuity time that does not come is no reset.
+  EXPECT_EQ(Label(poll("124000", "23050", Refused), "lblInterfaceIn3"), "In: 1.00 K");
+}
+
 TEST(ProcessorMonitorTest, LoadsAreClampedOnTheChartAndGapsAreNotLogged) {
   TProcessorMonitor monitor;
   const auto rows = monitor.Discover(Walked({"768", "769"}));

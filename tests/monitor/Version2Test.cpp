@@ -44,6 +44,7 @@ TEST_F(Version2, TooBigHalvesTheBatchAndAMissingCounterIsAGapOfItsInterfaceOnly)
   ASSERT_TRUE(Connected());
   EXPECT_EQ(RowCount(Form->ScrollBox2), 40);
   agent.Mib.Remove("1.3.6.1.2.1.31.1.1.1.10.7");  // noSuchInstance from now on
+  agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "106000");
   Refresh();
   EXPECT_EQ(LabelText("lblInterfaceOut7"), "Out: no value");
   EXPECT_EQ(LabelText("lblInterfaceIn7"), "In: 0.00 K");
