@@ -23,8 +23,11 @@ int main(int argc, char** argv) {
   alert.Name = QStringLiteral("768");
   alert.Percent = 95;
   alert.Polls = 3;
-  notifier.Send(AlertNotification(QStringLiteral("db1.example.org"),
-                                  {TAlertChangeKind::Fired, alert},
-                                  QLocale(QLocale::English, QLocale::UnitedKingdom)));
+  // Once the loop runs, so that an answer given at once can end it.
+  QTimer::singleShot(0, [&] {
+    notifier.Send(AlertNotification(QStringLiteral("db1.example.org"),
+                                    {TAlertChangeKind::Fired, alert},
+                                    QLocale(QLocale::English, QLocale::UnitedKingdom)));
+  });
   return QCoreApplication::exec();
 }
