@@ -14,12 +14,12 @@
 
 // The alert options. A threshold that is empty is off.
 struct TAlertRules {
-  std::optional<int> Processor;  // load at or above this percent
-  std::optional<int> Interface;  // utilisation, in or out, at or above this percent
-  std::optional<int> Storage;    // use at or above this percent of the size
-  bool Down = false;             // ifAdminStatus up(1) with ifOperStatus down(2)
-  bool NoAnswer = false;         // the host does not answer
-  int Polls = 3;                 // polls in a row a condition must hold before it fires
+  std::optional<int> Processor = {};  // load at or above this percent
+  std::optional<int> Interface = {};  // utilisation, in or out, at or above this percent
+  std::optional<int> Storage = {};    // use at or above this percent of the size
+  bool Down = false;                  // ifAdminStatus up(1) with ifOperStatus down(2)
+  bool NoAnswer = false;              // the host does not answer
+  int Polls = 3;                      // polls in a row a condition must hold before it fires
 
   bool operator==(const TAlertRules&) const = default;
 };

@@ -58,17 +58,6 @@ void PrintTo(const RuleCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-TAlertRules Rules(int polls) {
-  TAlertRules rules;
-  rules.Polls = polls;
-  return rules;
-}
-TAlertRules Processor(int percent, int polls) {
-  TAlertRules rules = Rules(polls);
-  rules.Processor = percent;
-  return rules;
-}
-
 class AlertEngine : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(AlertEngine, TellsEachPoll) {
@@ -77,7 +66,7 @@ TEST_P(AlertEngine, TellsEachPoll) {
   for (const Step& step : GetParam().steps) {
     ++minute;
     EXPECT_EQ(Texts(engine.Poll({At(minute), step.Answered, step.Items})), step.Texts)
-        << "poll at 03:0" << minute;
+        << "poll " << minute;
   }
 }
 
@@ -87,97 +76,70 @@ INSTANTIATE_TEST_SUITE_P(
     Alerts, AlertEngine,
     ::testing::Values(
         RuleCase{"AtTheThresholdFiresAfterThePollsThenOnlyOnce",
-                 Processor(90, 3),
+                 {.Processor = 90, .Polls = 3},
                  {Read({Cpu(95)}), Read({Cpu(90)}),
                   Read({Cpu(92.5)}, {"Processor 768 at 92 % for 3 polls"}), Read({Cpu(100)}),
                   Read({Cpu(89.9)}, {"Processor 768 is back to normal"}), Read({Cpu(50)}),
                   Read({Cpu(95)})}},
         RuleCase{"AReadingBelowStartsTheRunAgain",
-                 Processor(90, 3),
+                 {.Processor = 90, .Polls = 3},
                  {Read({Cpu(95)}), Read({Cpu(95)}), Read({Cpu(89)}), Read({Cpu(95)}),
                   Read({Cpu(95)}), Read({Cpu(95)}, {"Processor 768 at 95 % for 3 polls"})}},
         RuleCase{"OnePollFiresAtOnce",
-                 Processor(90, 1),
+                 {.Processor = 90, .Polls = 1},
                  {Read({Cpu(100)}, {"Processor 768 at 100 %"}),
                   Read({Cpu(10)}, {"Processor 768 is back to normal"})}},
         // A lost reading is no evidence either way: it neither counts toward the run nor
         // breaks it, and a standing alert outlives it.
         RuleCase{"GapsNeitherCountNorBreakNorClear",
-                 Processor(90, 3),
+                 {.Processor = 90, .Polls = 3},
                  {Read({Cpu(95)}), Read({Cpu(gap)}), Read({Cpu(95)}), Read({Cpu(nan)}),
                   Read({Cpu(95)}, {"Processor 768 at 95 % for 3 polls"}), Read({Cpu(gap)}),
                   Silent(), Read({Cpu(10)}, {"Processor 768 is back to normal"})}},
         // In or out, whichever is higher; with one direction missing the other can only
         // show that it holds.
-        RuleCase{"InterfaceTakesTheHigherDirection",
-                 [] {
-                   TAlertRules rules = Rules(2);
-                   rules.Interface = 80;
-                   return rules;
-                 }(),
-                 {Read({Link(10, 85)}), Read({Link(90, gap)}, {"Interface eth0 at 90 % for 2 polls"}),
-                  Read({Link(20, gap)}), Read({Link(gap, 81)}),
-                  Read({Link(20, 30)}, {"Interface eth0 is back to normal"})}},
+        RuleCase{
+            "InterfaceTakesTheHigherDirection",
+            {.Interface = 80, .Polls = 2},
+            {Read({Link(10, 85)}), Read({Link(90, gap)}, {"Interface eth0 at 90 % for 2 polls"}),
+             Read({Link(20, gap)}), Read({Link(gap, 81)}),
+             Read({Link(20, 30)}, {"Interface eth0 is back to normal"})}},
         RuleCase{"DownOnlyWhileTheAdministratorWantsItUp",
-                 [] {
-                   TAlertRules rules = Rules(2);
-                   rules.Down = true;
-                   return rules;
-                 }(),
+                 {.Down = true, .Polls = 2},
                  {Read({Link(0, 0, 1, 2)}), Read({Link(0, 0, 2, 2)}), Read({Link(0, 0, 1, 2)}),
                   Read({Link(0, 0, 1, 2)}, {"Interface eth0 is down"}), Read({Link(0, 0, 1, gap)}),
                   Read({Link(0, 0, 1, 1)}, {"Interface eth0 is up again"}),
                   Read({Link(0, 0, gap, 2)}), Read({Link(0, 0, gap, 2)})}},
         RuleCase{"StorageUseOfItsSize",
-                 [] {
-                   TAlertRules rules = Rules(1);
-                   rules.Storage = 90;
-                   return rules;
-                 }(),
+                 {.Storage = 90, .Polls = 1},
                  {Read({Disk(89.99)}), Read({Disk(93.4)}, {"Storage / at 93 %"}),
                   Read({Disk(12)}, {"Storage / is back to normal"})}},
         RuleCase{"NoAnswerSinceTheLastAnswer",
-                 [] {
-                   TAlertRules rules = Rules(3);
-                   rules.NoAnswer = true;
-                   return rules;
-                 }(),
+                 {.NoAnswer = true, .Polls = 3},
                  {Read({}), Silent(), Silent(), Silent({"No answer from router since 03:01"}),
                   Silent(), Read({}, {"router answers again"}), Silent(), Read({})}},
         RuleCase{"NoAnswerEverSinceTheFirstSilentPoll",
-                 [] {
-                   TAlertRules rules = Rules(2);
-                   rules.NoAnswer = true;
-                   return rules;
-                 }(),
+                 {.NoAnswer = true, .Polls = 2},
                  {Silent(), Silent({"No answer from router since 03:01"})}},
         // A silent host says nothing of its items; a host that answers without an item has
         // lost it, and an index under another name is another item.
-        RuleCase{"ItemsGoneAfterRediscoveryClear",
-                 [] {
-                   TAlertRules rules = Processor(90, 1);
-                   rules.Down = true;
-                   return rules;
-                 }(),
-                 {Read({Cpu(95), Cpu(95, 769), Link(0, 0, 1, 2)},
-                       {"Processor 768 at 95 %", "Processor 769 at 95 %", "Interface eth0 is down"}),
-                  Silent(), Read({Cpu(95, 769), Link(0, 0, 1, 2, "eth1")},
-                                 {"Interface eth1 is down", "Processor 768 is gone",
-                                  "Interface eth0 is gone"})}},
+        RuleCase{
+            "ItemsGoneAfterRediscoveryClear",
+            {.Processor = 90, .Down = true, .Polls = 1},
+            {Read({Cpu(95), Cpu(95, 769), Link(0, 0, 1, 2)},
+                  {"Processor 768 at 95 %", "Processor 769 at 95 %", "Interface eth0 is down"}),
+             Silent(),
+             Read({Cpu(95, 769), Link(0, 0, 1, 2, "eth1")},
+                  {"Interface eth1 is down", "Processor 768 is gone", "Interface eth0 is gone"})}},
         // An agent's text stays on one line of the notification.
         RuleCase{"AgentsNamesOnOneLine",
-                 [] {
-                   TAlertRules rules = Rules(1);
-                   rules.Down = true;
-                   return rules;
-                 }(),
+                 {.Down = true, .Polls = 1},
                  {Read({Link(0, 0, 1, 2, "eth0\nInterface eth1 is back to normal\r<b>")},
                        {"Interface eth0 Interface eth1 is back to normal <b> is down"})}}),
     [](const ::testing::TestParamInfo<RuleCase>& param) { return std::string(param.param.name); });
 
 TEST(AlertEngine, SwitchingARuleOffClearsItsAlertsAndItsRuns) {
-  TAlertRules rules = Processor(90, 2);
-  rules.Storage = 50;
+  TAlertRules rules{.Processor = 90, .Storage = 50, .Polls = 2};
   TAlertEngine engine(rules);
   engine.Poll({At(1), true, {Cpu(95), Disk(60)}});
   engine.Poll({At(2), true, {Cpu(95), Disk(60)}});
