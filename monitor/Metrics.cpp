@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <set>
 #include <system_error>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -140,6 +142,22 @@ QByteArray RenderMetrics(const TMetricsValues& values) {
   QByteArray out;
   for (const TFamily* family : {&up, &duration, &requests, &load, &octets, &speed, &size, &used})
     family->WriteTo(out);
+  return out;
+}
+
+QByteArray RenderAlertMetrics(const std::vector<TActiveAlert>& alerts) {
+  TFamily active{"corvane_alert_active",
+                 "gauge",
+                 "1 while an alert stands for the host's item (no item: the host itself).",
+                 {}};
+  // Two items may share a name; a scrape must not hold the same series twice.
+  std::set<std::tuple<QString, QString, QString>> written;
+  for (const TActiveAlert& alert : alerts) {
+    if (!written.emplace(alert.Host, alert.Kind, alert.Item).second) continue;
+    active.Add({{"host", alert.Host}, {"kind", alert.Kind}, {"item", alert.Item}}, "1");
+  }
+  QByteArray out;
+  active.WriteTo(out);
   return out;
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "MonitorTypes.h"
 
@@ -25,6 +26,17 @@ struct TMetricsValues {
 // The values in the Prometheus text exposition format (version 0.0.4), independent of the
 // locale: a family per metric that has samples, a value that did not come left out.
 QByteArray RenderMetrics(const TMetricsValues& values);
+
+// An alert that stands, as the metrics name it.
+struct TActiveAlert {
+  QString Host;
+  QString Kind;  // "processor", "interface", "interface_down", "storage" or "no_answer"
+  QString Item;  // the item's name; empty for no answer
+};
+
+// corvane_alert_active{host,kind,item} 1 for each alert that stands, in the same format, to
+// follow RenderMetrics' text; empty when none stands. Items of one name share one sample.
+QByteArray RenderAlertMetrics(const std::vector<TActiveAlert>& alerts);
 
 // A label value as the format wants it: backslash, double quote and line feed escaped.
 QByteArray EscapeLabelValue(const QString& value);

@@ -11,9 +11,10 @@ packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulk
 if [ "$what" = test ]; then
   # dbus, gnome-keyring: a private secret service for the keyring tests (dbus-run-session);
   # libsecret-tools: secret-tool, to look at what they stored.
+  # dunst: a real notification daemon for the alert notifications on Xvfb.
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmpsim clang
              libclang-rt-14-dev xvfb xauth imagemagick dbus gnome-keyring libsecret-tools
-             prometheus)
+             prometheus dunst)
 fi
 
 missing=()

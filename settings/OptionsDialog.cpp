@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "FileEdit.h"
@@ -43,6 +45,41 @@ QCheckBox* NewLeftCaptionBox(QWidget* parent, const char* name, const QString& c
   box->setLayoutDirection(Qt::RightToLeft);
   box->setToolTip(toolTip);
   return box;
+}
+
+// A percent from 1 to 100, or nothing (off). Every prefix of such a number is one itself, so
+// the field never holds a text that is neither.
+QLineEdit* NewPercentEdit(QWidget* parent, const char* name) {
+  auto* edit = Named(new QLineEdit(parent), name);
+  static const QRegularExpression percent(QStringLiteral("100|[1-9][0-9]?|"));
+  edit->setValidator(new QRegularExpressionValidator(percent, edit));
+  edit->setPlaceholderText(QStringLiteral("off"));
+  edit->setToolTip(QStringLiteral("An alert at or above this percent; empty: no alert."));
+  return edit;
+}
+
+std::optional<int> Percent(const QLineEdit* edit) {
+  bool ok = false;
+  const int value = edit->text().toInt(&ok);
+  return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+void SetPercent(QLineEdit* edit, std::optional<int> value) {
+  edit->setText(value && *value >= 1 && *value <= 100 ? QString::number(*value) : QString());
+}
+
+// A group's labelled fields, one pair a row, the fields taking the width.
+QGridLayout* FieldGrid(QGroupBox* group, std::initializer_list<std::pair<QLabel*, QWidget*>> rows) {
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 4, 8, 8);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(4);
+  for (int row = 0; const auto& [label, field] : rows) {
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row++, 1);
+  }
+  grid->setColumnStretch(1, 1);
+  return grid;
 }
 
 QFont DialogFont() {
@@ -114,6 +151,30 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   lblMetrics = NewLabel(this, "lblMetrics", QStringLiteral("Serve metrics at:"), edtMetrics);
   SetConnectionSettings({});
 
+  GroupBox3 = Named(new QGroupBox(QStringLiteral("Alerts"), this), "GroupBox3");
+  edtAlertProcessor = NewPercentEdit(GroupBox3, "edtAlertProcessor");
+  lblAlertProcessor = NewLabel(GroupBox3, "lblAlertProcessor",
+                               QStringLiteral("Processor load (%):"), edtAlertProcessor);
+  edtAlertInterface = NewPercentEdit(GroupBox3, "edtAlertInterface");
+  lblAlertInterface = NewLabel(GroupBox3, "lblAlertInterface", QStringLiteral("Interface use (%):"),
+                               edtAlertInterface);
+  edtAlertStorage = NewPercentEdit(GroupBox3, "edtAlertStorage");
+  lblAlertStorage =
+      NewLabel(GroupBox3, "lblAlertStorage", QStringLiteral("Storage use (%):"), edtAlertStorage);
+  chkAlertDown = Named(new QCheckBox(QStringLiteral("Interface down"), GroupBox3), "chkAlertDown");
+  chkAlertNoAnswer =
+      Named(new QCheckBox(QStringLiteral("Host does not answer"), GroupBox3), "chkAlertNoAnswer");
+  spnAlertPolls = Named(new QSpinBox(GroupBox3), "spnAlertPolls");
+  spnAlertPolls->setRange(1, 99);
+  spnAlertPolls->setToolTip(
+      QStringLiteral("How many polls in a row a condition must hold before it is told."));
+  lblAlertPolls =
+      NewLabel(GroupBox3, "lblAlertPolls", QStringLiteral("Polls in a row:"), spnAlertPolls);
+  chkTray = Named(
+      new QCheckBox(QStringLiteral("Keep running in the tray when the window is closed"), this),
+      "chkTray");
+  SetAlertRules({});
+
   Button1 = Named(new QPushButton(QStringLiteral("&Ok"), this), "Button1");
   Button1->setDefault(true);
   Button1->setAutoDefault(true);
@@ -142,19 +203,17 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   group->addWidget(feFile);
   group->addWidget(chkAppend);
 
-  auto* security = new QGridLayout(GroupBox2);
-  security->setContentsMargins(8, 4, 8, 8);
-  security->setHorizontalSpacing(6);
-  security->setVerticalSpacing(4);
-  const std::pair<QLabel*, QWidget*> securityRows[] = {{lblUser, edtUser},
-                                                       {lblSecurityLevel, cbxSecurityLevel},
-                                                       {lblAuth, cbxAuth},
-                                                       {lblPriv, cbxPriv}};
-  for (int row = 0; const auto& [label, field] : securityRows) {
-    security->addWidget(label, row, 0);
-    security->addWidget(field, row++, 1);
-  }
-  security->setColumnStretch(1, 1);
+  FieldGrid(GroupBox2, {{lblUser, edtUser},
+                        {lblSecurityLevel, cbxSecurityLevel},
+                        {lblAuth, cbxAuth},
+                        {lblPriv, cbxPriv}});
+  QGridLayout* alerts = FieldGrid(GroupBox3, {{lblAlertProcessor, edtAlertProcessor},
+                                              {lblAlertInterface, edtAlertInterface},
+                                              {lblAlertStorage, edtAlertStorage}});
+  alerts->addWidget(chkAlertDown, 3, 0, 1, 2);
+  alerts->addWidget(chkAlertNoAnswer, 4, 0, 1, 2);
+  alerts->addWidget(lblAlertPolls, 5, 0);
+  alerts->addWidget(spnAlertPolls, 5, 1);
 
   auto* version = new QHBoxLayout;
   version->setSpacing(6);
@@ -179,6 +238,9 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   right->addSpacing(4);
   right->addWidget(lblMetrics);
   right->addWidget(edtMetrics);
+  right->addSpacing(4);
+  right->addWidget(GroupBox3);
+  right->addWidget(chkTray);
   right->addStretch(1);
 
   auto* columns = new QHBoxLayout;
@@ -193,10 +255,12 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   main->addLayout(buttons);
   setFixedSize(QSize(512, 306).expandedTo(sizeHint()));
 
-  QWidget* const order[] = {cbxInterval,  cbxGraph,     cbxType,          chkAutoHeight, chkLog,
-                            chkProcessor, chkInterface, chkStorage,       feFile,        chkAppend,
-                            cbxVersion,   edtUser,      cbxSecurityLevel, cbxAuth,       cbxPriv,
-                            edtMetrics,   Button1,      chkLevel};
+  QWidget* const order[] = {
+      cbxInterval,      cbxGraph,          cbxType,           chkAutoHeight,   chkLog,
+      chkProcessor,     chkInterface,      chkStorage,        feFile,          chkAppend,
+      cbxVersion,       edtUser,           cbxSecurityLevel,  cbxAuth,         cbxPriv,
+      edtMetrics,       edtAlertProcessor, edtAlertInterface, edtAlertStorage, chkAlertDown,
+      chkAlertNoAnswer, spnAlertPolls,     chkTray,           Button1,         chkLevel};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(chkLog, &QCheckBox::toggled, this, [this] { UpdateLogGroup(); });
@@ -226,6 +290,24 @@ void TfrmOptions::SetConnectionSettings(const TConnectionSettings& settings) {
   cbxSecurityLevel->setCurrentIndex(static_cast<int>(settings.SecurityLevel));
   cbxAuth->setCurrentIndex(static_cast<int>(settings.AuthProtocol));
   cbxPriv->setCurrentIndex(static_cast<int>(settings.PrivProtocol));
+}
+
+TAlertRules TfrmOptions::AlertRules() const {
+  return {Percent(edtAlertProcessor), Percent(edtAlertInterface),    Percent(edtAlertStorage),
+          chkAlertDown->isChecked(),  chkAlertNoAnswer->isChecked(), spnAlertPolls->value()};
+}
+
+void TfrmOptions::SetAlertRules(const TAlertRules& rules) {
+  SetPercent(edtAlertProcessor, rules.Processor);
+  SetPercent(edtAlertInterface, rules.Interface);
+  SetPercent(edtAlertStorage, rules.Storage);
+  chkAlertDown->setChecked(rules.Down);
+  chkAlertNoAnswer->setChecked(rules.NoAnswer);
+  spnAlertPolls->setValue(rules.Polls);
+}
+
+bool TfrmOptions::KeepInTray() const {
+  return chkTray->isChecked();
 }
 
 QString TfrmOptions::MetricsAddress() const {

@@ -3,12 +3,15 @@
 #include <QDialog>
 #include <QString>
 
+#include "AlertRules.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class TFileEdit;
 
 // The choices of the dialog's SNMP lists, in the order of their rows.
@@ -58,6 +61,12 @@ class TfrmOptions : public QDialog {
   QString MetricsAddress() const;
   // Whether a connection appends to an existing log file rather than asking to overwrite it.
   bool LogAppend() const;
+  // The rules of the Alerts group; a percent field left empty is off. They apply at once, to
+  // running connections too.
+  TAlertRules AlertRules() const;
+  void SetAlertRules(const TAlertRules& rules);
+  // Whether closing the window leaves the program running in the tray.
+  bool KeepInTray() const;
   // Closing is refused while logging is on without a file name.
   bool CanClose() const;
 
@@ -92,6 +101,18 @@ class TfrmOptions : public QDialog {
   QComboBox* cbxPriv;
   QLabel* lblMetrics;
   QLineEdit* edtMetrics;
+  QGroupBox* GroupBox3;  // the alert rules
+  QLabel* lblAlertProcessor;
+  QLineEdit* edtAlertProcessor;
+  QLabel* lblAlertInterface;
+  QLineEdit* edtAlertInterface;
+  QLabel* lblAlertStorage;
+  QLineEdit* edtAlertStorage;
+  QCheckBox* chkAlertDown;
+  QCheckBox* chkAlertNoAnswer;
+  QLabel* lblAlertPolls;
+  QSpinBox* spnAlertPolls;
+  QCheckBox* chkTray;
   QPushButton* Button1;
 
  protected:

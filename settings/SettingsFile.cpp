@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <cmath>
@@ -104,6 +105,21 @@ void ApplyText(const QDomElement& settings, const QString& name, QLineEdit* edit
   if (const std::optional<QString> text = ElementText(settings, name)) edit->setText(*text);
 }
 
+// Takes the text only when the edit's own validator would accept it as typed.
+void ApplyValidText(const QDomElement& settings, const QString& name, QLineEdit* edit) {
+  std::optional<QString> text = ElementText(settings, name);
+  if (text) *text = text->trimmed();
+  int position = 0;
+  if (text && edit->validator()->validate(*text, position) == QValidator::Acceptable)
+    edit->setText(*text);
+}
+
+void ApplyNumber(const QDomElement& settings, const QString& name, QSpinBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const std::optional<int> value = text ? ToInt(*text) : std::nullopt;
+  if (value && *value >= box->minimum() && *value <= box->maximum()) box->setValue(*value);
+}
+
 // The file is written in UTF-8. A declaration that names another encoding would have every
 // later reading garble the non-ASCII text, so it is made to name UTF-8.
 void DeclareUtf8(QDomDocument& document) {
@@ -125,6 +141,8 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   options.SetConnectionSettings({});
   options.chkAppend->setChecked(false);
   options.edtMetrics->clear();
+  options.SetAlertRules({});
+  options.chkTray->setChecked(false);
   ApplyItem(settings, QStringLiteral("Version"), options.cbxVersion);
   ApplyText(settings, QStringLiteral("SecurityName"), options.edtUser);
   ApplyItem(settings, QStringLiteral("SecurityLevel"), options.cbxSecurityLevel);
@@ -132,6 +150,13 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   ApplyItem(settings, QStringLiteral("PrivProtocol"), options.cbxPriv);
   ApplyCheck(settings, QStringLiteral("LogAppend"), options.chkAppend);
   ApplyText(settings, QStringLiteral("MetricsAddress"), options.edtMetrics);
+  ApplyValidText(settings, QStringLiteral("AlertProcessor"), options.edtAlertProcessor);
+  ApplyValidText(settings, QStringLiteral("AlertInterface"), options.edtAlertInterface);
+  ApplyValidText(settings, QStringLiteral("AlertStorage"), options.edtAlertStorage);
+  ApplyCheck(settings, QStringLiteral("AlertDown"), options.chkAlertDown);
+  ApplyCheck(settings, QStringLiteral("AlertNoAnswer"), options.chkAlertNoAnswer);
+  ApplyNumber(settings, QStringLiteral("AlertPolls"), options.spnAlertPolls);
+  ApplyCheck(settings, QStringLiteral("Tray"), options.chkTray);
 }
 
 QStringList Items(const QComboBox* box) {
@@ -324,6 +349,13 @@ void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& control
   add(QStringLiteral("PrivProtocol"), options.cbxPriv->currentText());
   add(QStringLiteral("LogAppend"), BoolText(options.chkAppend->isChecked()));
   add(QStringLiteral("MetricsAddress"), options.edtMetrics->text());
+  add(QStringLiteral("AlertProcessor"), options.edtAlertProcessor->text());
+  add(QStringLiteral("AlertInterface"), options.edtAlertInterface->text());
+  add(QStringLiteral("AlertStorage"), options.edtAlertStorage->text());
+  add(QStringLiteral("AlertDown"), BoolText(options.chkAlertDown->isChecked()));
+  add(QStringLiteral("AlertNoAnswer"), BoolText(options.chkAlertNoAnswer->isChecked()));
+  add(QStringLiteral("AlertPolls"), QString::number(options.spnAlertPolls->value()));
+  add(QStringLiteral("Tray"), BoolText(options.chkTray->isChecked()));
 }
 
 void TSettingsFile::Save(const TSettingsControls& controls) noexcept {

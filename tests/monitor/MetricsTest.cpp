@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <optional>
 #include <string>
 #include <vector>
@@ -138,6 +141,42 @@ INSTANTIATE_TEST_SUITE_P(
                     "corvane_interface_octets_total{host=\"a\\\"b\\\\c\",interface=\"C:"
                     "\\\\net\\\\\\\"lan\\\"\\nf\xc3\xbcr\r\",index=\"3\",direction=\"in\"} 1"}}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// One sample per standing alert (items of one name share it), to follow the poll's families:
+// promtool takes both as one text.
+TEST(Metrics, StandingAlertsFollowThePollsValues) {
+  EXPECT_TRUE(RenderAlertMetrics({}).isEmpty());
+  const std::vector<TActiveAlert> alerts = {{"h", "processor", "768"},
+                                            {"h", "interface_down", "NIC \"A\"\n"},
+                                            {"h", "interface_down", "NIC \"A\"\n"},
+                                            {"h", "no_answer", ""},
+                                            {"g", "storage", "/"}};
+  const QByteArray text = RenderAlertMetrics(alerts);
+  EXPECT_EQ(Lines(text),
+            (std::vector<std::string>{
+                "# TYPE corvane_alert_active gauge",
+                R"(corvane_alert_active{host="h",kind="processor",item="768"} 1)",
+                R"(corvane_alert_active{host="h",kind="interface_down",item="NIC \"A\"\n"} 1)",
+                R"(corvane_alert_active{host="h",kind="no_answer",item=""} 1)",
+                R"(corvane_alert_active{host="g",kind="storage",item="/"} 1)"}));
+
+  const QString promtool = QStandardPaths::findExecutable("promtool");
+  if (promtool.isEmpty()) GTEST_SKIP() << "promtool is not installed";
+  QTemporaryFile file;
+  ASSERT_TRUE(file.open());
+  TMetricsValues values;
+  values.Host = "h";
+  values.Items[{P, 768}] = Load(99);
+  file.write(RenderMetrics(values) + text);
+  file.close();
+  QProcess check;
+  check.setProcessChannelMode(QProcess::MergedChannels);
+  check.setStandardInputFile(file.fileName());
+  check.start(promtool, {"check", "metrics"});
+  ASSERT_TRUE(check.waitForFinished(30000));
+  EXPECT_EQ(check.exitCode(), 0);
+  EXPECT_EQ(check.readAll().toStdString(), "");
+}
 
 TEST(Metrics, APollShowsWhenItEndsAndDisconnectLeavesTheHostDown) {
   TMetrics metrics;

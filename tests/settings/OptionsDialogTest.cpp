@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QToolButton>
 #include <functional>
 
@@ -30,12 +32,31 @@ TEST(OptionsDialog, ItemListsAndTabOrder) {
             QStringList({"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"}));
   EXPECT_EQ(Items(*dialog.cbxPriv), QStringList({"AES"}));
 
-  const std::vector<QWidget*> expected = {
-      dialog.cbxInterval,      dialog.cbxGraph,     dialog.cbxType,      dialog.chkAutoHeight,
-      dialog.chkLog,           dialog.chkProcessor, dialog.chkInterface, dialog.chkStorage,
-      dialog.feFile,           dialog.chkAppend,    dialog.cbxVersion,   dialog.edtUser,
-      dialog.cbxSecurityLevel, dialog.cbxAuth,      dialog.cbxPriv,      dialog.edtMetrics,
-      dialog.Button1,          dialog.chkLevel};
+  const std::vector<QWidget*> expected = {dialog.cbxInterval,
+                                          dialog.cbxGraph,
+                                          dialog.cbxType,
+                                          dialog.chkAutoHeight,
+                                          dialog.chkLog,
+                                          dialog.chkProcessor,
+                                          dialog.chkInterface,
+                                          dialog.chkStorage,
+                                          dialog.feFile,
+                                          dialog.chkAppend,
+                                          dialog.cbxVersion,
+                                          dialog.edtUser,
+                                          dialog.cbxSecurityLevel,
+                                          dialog.cbxAuth,
+                                          dialog.cbxPriv,
+                                          dialog.edtMetrics,
+                                          dialog.edtAlertProcessor,
+                                          dialog.edtAlertInterface,
+                                          dialog.edtAlertStorage,
+                                          dialog.chkAlertDown,
+                                          dialog.chkAlertNoAnswer,
+                                          dialog.spnAlertPolls,
+                                          dialog.chkTray,
+                                          dialog.Button1,
+                                          dialog.chkLevel};
   std::vector<QWidget*> order;
   for (QWidget* w = dialog.cbxInterval; order.size() < expected.size(); w = w->nextInFocusChain())
     if (std::find(expected.begin(), expected.end(), w) != expected.end()) order.push_back(w);
@@ -156,6 +177,24 @@ TEST(OptionsDialog, SnapshotComparesOnlyValuesThatMatterToAConnection) {
   dialog.chkAppend->setChecked(true);
   dialog.edtMetrics->setText("127.0.0.1:9163");
   EXPECT_EQ(dialog.Snapshot(), before);
+}
+
+// A threshold is a whole percent from 1 to 100 or nothing: keys that would make anything else
+// are refused as they are typed, so what the field shows is what the rule is.
+TEST(OptionsDialog, AlertThresholdsTakeOneToAHundredOrNothing) {
+  TfrmOptions dialog;
+  EXPECT_EQ(dialog.AlertRules(), TAlertRules{});
+  for (const auto& [typed, shown] : std::vector<std::pair<QString, QString>>{
+           {"0", ""}, {"150", "15"}, {"100", "100"}, {"9.5", "95"}, {"-7", "7"}, {"1000", "100"}}) {
+    dialog.edtAlertStorage->clear();
+    QTest::keyClicks(dialog.edtAlertStorage, typed);
+    EXPECT_EQ(dialog.edtAlertStorage->text(), shown) << typed.toStdString();
+  }
+  EXPECT_EQ(dialog.AlertRules().Storage, 100);
+  dialog.edtAlertStorage->clear();
+  EXPECT_EQ(dialog.AlertRules().Storage, std::nullopt);
+  dialog.SetAlertRules({0, 101, 55, false, false, 3});  // out of range from code: off
+  EXPECT_EQ(dialog.AlertRules(), (TAlertRules{std::nullopt, std::nullopt, 55, false, false, 3}));
 }
 
 TEST(OptionsDialog, CentredOnMainWindow) {

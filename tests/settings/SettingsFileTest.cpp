@@ -18,11 +18,14 @@
 
 namespace {
 
-const QStringList kWritingOrder = {"Community",    "Host",         "Interval",      "Graph",
-                                   "Type",         "Log",          "LogProcessor",  "LogInterface",
-                                   "LogStorage",   "LogPath",      "AutoHeight",    "Level",
-                                   "Version",      "SecurityName", "SecurityLevel", "AuthProtocol",
-                                   "PrivProtocol", "LogAppend",    "MetricsAddress"};
+const QStringList kWritingOrder = {
+    "Community",      "Host",         "Interval",       "Graph",
+    "Type",           "Log",          "LogProcessor",   "LogInterface",
+    "LogStorage",     "LogPath",      "AutoHeight",     "Level",
+    "Version",        "SecurityName", "SecurityLevel",  "AuthProtocol",
+    "PrivProtocol",   "LogAppend",    "MetricsAddress", "AlertProcessor",
+    "AlertInterface", "AlertStorage", "AlertDown",      "AlertNoAnswer",
+    "AlertPolls",     "Tray"};
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -122,6 +125,8 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
                                        TAuthProtocol::Sha512, TPrivProtocol::Aes};
   Options.SetConnectionSettings(connection);
   Options.edtMetrics->setText("127.0.0.1:9200");
+  const TAlertRules rules{90, std::nullopt, 100, true, true, 7};
+  Options.SetAlertRules(rules);
   TSettingsFile file(Exe());
   file.Load(Controls());  // the new file has no settings: nothing changes
   file.Save(Controls());
@@ -132,6 +137,10 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
   EXPECT_EQ(settings.firstChildElement("Version").text(), "2c");
   EXPECT_EQ(settings.firstChildElement("SecurityLevel").text(), "authNoPriv");
   EXPECT_EQ(settings.firstChildElement("AuthProtocol").text(), "SHA-512");
+  EXPECT_EQ(settings.firstChildElement("AlertProcessor").text(), "90");
+  EXPECT_EQ(settings.firstChildElement("AlertInterface").text(), "");  // off
+  EXPECT_EQ(settings.firstChildElement("AlertPolls").text(), "7");
+  EXPECT_EQ(settings.firstChildElement("Tray").text(), "true");
 
   QComboBox community, host;
   TfrmOptions options;
@@ -145,6 +154,8 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
   EXPECT_EQ(options.ConnectionSettings(), connection);
   EXPECT_TRUE(options.LogAppend());
   EXPECT_EQ(options.MetricsAddress(), "127.0.0.1:9200");
+  EXPECT_EQ(options.AlertRules(), rules);
+  EXPECT_TRUE(options.KeepInTray());
 }
 
 TEST_F(SettingsFileTest, MissingGraphKeepsLaterDefaultsAndSaveRestoresAll) {
@@ -269,6 +280,8 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
         {TSnmpVersion::V2c, "old", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha, {}});
     Options.chkAppend->setChecked(true);
     Options.edtMetrics->setText("old:1");
+    Options.SetAlertRules({50, 50, 50, true, true, 9});
+    Options.chkTray->setChecked(true);
   };
   holdOthers();
   auto values = twelve;
@@ -277,13 +290,22 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
                                {"AuthProtocol", "MD5"},
                                {"PrivProtocol", "DES"},
                                {"LogAppend", "yes"},
-                               {"MetricsAddress", "127.0.0.1:9200"}});
+                               {"MetricsAddress", "127.0.0.1:9200"},
+                               {"AlertProcessor", "150"},
+                               {"AlertInterface", " 80 "},
+                               {"AlertStorage", "0"},
+                               {"AlertDown", "yes"},
+                               {"AlertNoAnswer", "TRUE"},
+                               {"AlertPolls", "0"},
+                               {"Tray", "1"}});
   LoadFile(SettingsXml(values));
   EXPECT_EQ(Options.ConnectionSettings(),
             (TConnectionSettings{TSnmpVersion::V1, "", TSecurityLevel::AuthPriv, TAuthProtocol::Md5,
                                  TPrivProtocol::Aes}));
   EXPECT_FALSE(Options.LogAppend());
   EXPECT_EQ(Options.MetricsAddress(), "127.0.0.1:9200");
+  EXPECT_EQ(Options.AlertRules(), (TAlertRules{std::nullopt, 80, std::nullopt, false, true, 3}));
+  EXPECT_TRUE(Options.KeepInTray());
 
   // A file of the program before them.
   holdOthers();
@@ -292,6 +314,8 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
   EXPECT_EQ(Options.ConnectionSettings(), TConnectionSettings{});
   EXPECT_FALSE(Options.LogAppend());
   EXPECT_TRUE(Options.MetricsAddress().isEmpty());
+  EXPECT_EQ(Options.AlertRules(), TAlertRules{});
+  EXPECT_FALSE(Options.KeepInTray());
 }
 
 // Numbers in the file are plain text whatever the user's locale: "0,5" is no number.
