@@ -8,9 +8,10 @@ what=${1:-test}
 # libsecret-1-0: QtKeychain loads it at run time to reach the desktop keyring.
 # qt6-websockets-dev: Qt's CMake files for the HTTP server require it, though the package does
 # not depend on it.
+# libqt6sql6-sqlite: Qt's SQLite driver, loaded at run time, for the history store.
 packages=(cmake ninja-build g++ libssl-dev qt6-base-dev qt6-httpserver-dev qt6-websockets-dev
           libxkbcommon-dev libvulkan-dev libgl-dev qtkeychain-qt6-dev libsecret-1-0 snmp snmpd
-          dpkg-dev file)
+          libqt6sql6-sqlite dpkg-dev file)
 if [ "$what" = test ]; then
   # dbus, gnome-keyring: a private secret service for the keyring tests (dbus-run-session);
   # libsecret-tools: secret-tool, to look at what they stored.
