@@ -90,7 +90,8 @@ class THistoryStore {
   THistoryStore& operator=(const THistoryStore&) = delete;
 
   // Opens the file; for writing it is created (with its folder) when missing, and the open
-  // fails unless the file takes writes. Waits up to busyTimeoutMs for another connection's lock.
+  // fails unless the file takes writes. Waits up to busyTimeoutMs for another connection's lock
+  // (readers rarely meet one; a reader on the window's thread passes a short time).
   void Open(const QString& path, TMode mode = TMode::Write, int busyTimeoutMs = 5000);
   void Close() noexcept;
   bool IsOpen() const { return FDatabase.isOpen(); }

@@ -52,7 +52,9 @@ THistoryWriter::THistoryWriter(QObject* parent) : QObject(parent), FWorker(new T
 }
 
 THistoryWriter::~THistoryWriter() {
+  // A thread told to quit drops what is still queued; the polls are written first.
   Queue(FWorker, [worker = FWorker] { worker->Store.Close(); });
+  Wait();
   FThread.quit();
   FThread.wait();
 }

@@ -19,8 +19,9 @@ class THistoryWriter : public QObject {
   // Finishes what is queued and closes the store.
   ~THistoryWriter() override;
 
-  // (Re)opens the store, removes what is older than the kept days, and from then on does so
-  // once a day. A lock held by another program is waited for up to busyTimeoutMs at each step.
+  // (Re)opens the store, removes what is older than the kept days (set them first), and from
+  // then on does so once a day. A lock held by another program is waited for up to
+  // busyTimeoutMs at each step.
   void Open(const QString& path, int busyTimeoutMs = 5000);
   // Queues one poll; dropped while the store has failed or no days are kept.
   void Store(TStoredPoll poll);

@@ -156,6 +156,19 @@ TEST(HistoryWriter, AfterAFailureDropsPollsUntilReopened) {
   EXPECT_FALSE(reader.HasHost("h"));
 }
 
+TEST(HistoryWriter, ClosingWritesWhatIsQueued) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("history.sqlite");
+  {
+    THistoryWriter writer;
+    writer.Open(path);
+    for (int poll = 0; poll < 20; ++poll) writer.Store(Poll("h", PollTime(poll), 100, poll));
+  }
+  THistoryStore reader;
+  reader.Open(path, THistoryStore::TMode::Read);
+  EXPECT_EQ(ValuesPerPoll(reader, "h").size(), 20u);
+}
+
 // kill -9 in the middle of a poll loses that poll at most, never the file or an older poll.
 TEST(HistoryStoreProcesses, KillNineLosesAtMostThePollBeingWritten) {
   QTemporaryDir dir;
