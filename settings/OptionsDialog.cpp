@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "FileEdit.h"
@@ -112,6 +113,14 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   edtMetrics = Named(new QLineEdit(this), "edtMetrics");
   edtMetrics->setPlaceholderText(QStringLiteral("127.0.0.1:9163"));
   lblMetrics = NewLabel(this, "lblMetrics", QStringLiteral("Serve metrics at:"), edtMetrics);
+  spnHistoryDays = Named(new QSpinBox(this), "spnHistoryDays");
+  spnHistoryDays->setRange(0, kMaxHistoryDays);
+  spnHistoryDays->setValue(kDefaultHistoryDays);
+  spnHistoryDays->setToolTip(
+      QStringLiteral("How long polled values are kept for the charts and corvane --history; "
+                     "0 keeps none."));
+  lblHistoryDays =
+      NewLabel(this, "lblHistoryDays", QStringLiteral("Keep history (days):"), spnHistoryDays);
   SetConnectionSettings({});
 
   Button1 = Named(new QPushButton(QStringLiteral("&Ok"), this), "Button1");
@@ -179,6 +188,11 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   right->addSpacing(4);
   right->addWidget(lblMetrics);
   right->addWidget(edtMetrics);
+  auto* history = new QHBoxLayout;
+  history->setSpacing(6);
+  history->addWidget(lblHistoryDays);
+  history->addWidget(spnHistoryDays, 1);
+  right->addLayout(history);
   right->addStretch(1);
 
   auto* columns = new QHBoxLayout;
@@ -193,10 +207,11 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   main->addLayout(buttons);
   setFixedSize(QSize(512, 306).expandedTo(sizeHint()));
 
-  QWidget* const order[] = {cbxInterval,  cbxGraph,     cbxType,          chkAutoHeight, chkLog,
-                            chkProcessor, chkInterface, chkStorage,       feFile,        chkAppend,
-                            cbxVersion,   edtUser,      cbxSecurityLevel, cbxAuth,       cbxPriv,
-                            edtMetrics,   Button1,      chkLevel};
+  QWidget* const order[] = {cbxInterval,      cbxGraph,     cbxType,      chkAutoHeight,
+                            chkLog,           chkProcessor, chkInterface, chkStorage,
+                            feFile,           chkAppend,    cbxVersion,   edtUser,
+                            cbxSecurityLevel, cbxAuth,      cbxPriv,      edtMetrics,
+                            spnHistoryDays,   Button1,      chkLevel};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(chkLog, &QCheckBox::toggled, this, [this] { UpdateLogGroup(); });
@@ -234,6 +249,10 @@ QString TfrmOptions::MetricsAddress() const {
 
 bool TfrmOptions::LogAppend() const {
   return chkAppend->isChecked();
+}
+
+int TfrmOptions::HistoryDays() const {
+  return spnHistoryDays->value();
 }
 
 bool TfrmOptions::CanClose() const {

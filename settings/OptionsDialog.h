@@ -9,7 +9,12 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class TFileEdit;
+
+// Days of history kept unless the user says otherwise, and the most the dialog offers.
+inline constexpr int kDefaultHistoryDays = 90;
+inline constexpr int kMaxHistoryDays = 36500;
 
 // The choices of the dialog's SNMP lists, in the order of their rows.
 enum class TSnmpVersion { V1, V2c, V3 };
@@ -58,6 +63,8 @@ class TfrmOptions : public QDialog {
   QString MetricsAddress() const;
   // Whether a connection appends to an existing log file rather than asking to overwrite it.
   bool LogAppend() const;
+  // How many days of polled values the history keeps; 0 keeps none.
+  int HistoryDays() const;
   // Closing is refused while logging is on without a file name.
   bool CanClose() const;
 
@@ -92,6 +99,8 @@ class TfrmOptions : public QDialog {
   QComboBox* cbxPriv;
   QLabel* lblMetrics;
   QLineEdit* edtMetrics;
+  QLabel* lblHistoryDays;
+  QSpinBox* spnHistoryDays;
   QPushButton* Button1;
 
  protected:

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <cmath>
@@ -100,6 +101,13 @@ void ApplyItem(const QDomElement& settings, const QString& name, QComboBox* box)
   if (row >= 0) box->setCurrentIndex(row);
 }
 
+// A whole number the box offers; nothing happens for any other text.
+void ApplyNumber(const QDomElement& settings, const QString& name, QSpinBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const std::optional<int> number = text ? ToInt(*text) : std::nullopt;
+  if (number && *number >= box->minimum() && *number <= box->maximum()) box->setValue(*number);
+}
+
 void ApplyText(const QDomElement& settings, const QString& name, QLineEdit* edit) {
   if (const std::optional<QString> text = ElementText(settings, name)) edit->setText(*text);
 }
@@ -125,6 +133,7 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   options.SetConnectionSettings({});
   options.chkAppend->setChecked(false);
   options.edtMetrics->clear();
+  options.spnHistoryDays->setValue(kDefaultHistoryDays);
   ApplyItem(settings, QStringLiteral("Version"), options.cbxVersion);
   ApplyText(settings, QStringLiteral("SecurityName"), options.edtUser);
   ApplyItem(settings, QStringLiteral("SecurityLevel"), options.cbxSecurityLevel);
@@ -132,6 +141,7 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   ApplyItem(settings, QStringLiteral("PrivProtocol"), options.cbxPriv);
   ApplyCheck(settings, QStringLiteral("LogAppend"), options.chkAppend);
   ApplyText(settings, QStringLiteral("MetricsAddress"), options.edtMetrics);
+  ApplyNumber(settings, QStringLiteral("HistoryDays"), options.spnHistoryDays);
 }
 
 QStringList Items(const QComboBox* box) {
@@ -317,6 +327,7 @@ void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& control
   add(QStringLiteral("PrivProtocol"), options.cbxPriv->currentText());
   add(QStringLiteral("LogAppend"), BoolText(options.chkAppend->isChecked()));
   add(QStringLiteral("MetricsAddress"), options.edtMetrics->text());
+  add(QStringLiteral("HistoryDays"), QString::number(options.spnHistoryDays->value()));
 }
 
 void TSettingsFile::Save(const TSettingsControls& controls) noexcept {

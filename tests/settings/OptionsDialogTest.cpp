@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <functional>
 
@@ -35,7 +36,7 @@ TEST(OptionsDialog, ItemListsAndTabOrder) {
       dialog.chkLog,           dialog.chkProcessor, dialog.chkInterface, dialog.chkStorage,
       dialog.feFile,           dialog.chkAppend,    dialog.cbxVersion,   dialog.edtUser,
       dialog.cbxSecurityLevel, dialog.cbxAuth,      dialog.cbxPriv,      dialog.edtMetrics,
-      dialog.Button1,          dialog.chkLevel};
+      dialog.spnHistoryDays,   dialog.Button1,      dialog.chkLevel};
   std::vector<QWidget*> order;
   for (QWidget* w = dialog.cbxInterval; order.size() < expected.size(); w = w->nextInFocusChain())
     if (std::find(expected.begin(), expected.end(), w) != expected.end()) order.push_back(w);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <optional>
@@ -17,11 +18,11 @@
 
 namespace {
 
-const QStringList kWritingOrder = {"Community",    "Host",         "Interval",      "Graph",
-                                   "Type",         "Log",          "LogProcessor",  "LogInterface",
-                                   "LogStorage",   "LogPath",      "AutoHeight",    "Level",
-                                   "Version",      "SecurityName", "SecurityLevel", "AuthProtocol",
-                                   "PrivProtocol", "LogAppend",    "MetricsAddress"};
+const QStringList kWritingOrder = {"Community",    "Host",         "Interval",       "Graph",
+                                   "Type",         "Log",          "LogProcessor",   "LogInterface",
+                                   "LogStorage",   "LogPath",      "AutoHeight",     "Level",
+                                   "Version",      "SecurityName", "SecurityLevel",  "AuthProtocol",
+                                   "PrivProtocol", "LogAppend",    "MetricsAddress", "HistoryDays"};
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -102,6 +103,7 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
                                        TAuthProtocol::Sha512, TPrivProtocol::Aes};
   Options.SetConnectionSettings(connection);
   Options.edtMetrics->setText("127.0.0.1:9200");
+  Options.spnHistoryDays->setValue(0);
   TSettingsFile file(Exe());
   file.Load(Controls());  // the new file has no settings: nothing changes
   file.Save(Controls());
@@ -125,6 +127,7 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
   EXPECT_EQ(options.ConnectionSettings(), connection);
   EXPECT_TRUE(options.LogAppend());
   EXPECT_EQ(options.MetricsAddress(), "127.0.0.1:9200");
+  EXPECT_EQ(options.HistoryDays(), 0);
 }
 
 TEST_F(SettingsFileTest, MissingGraphKeepsLaterDefaultsAndSaveRestoresAll) {
@@ -249,6 +252,7 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
         {TSnmpVersion::V2c, "old", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha, {}});
     Options.chkAppend->setChecked(true);
     Options.edtMetrics->setText("old:1");
+    Options.spnHistoryDays->setValue(7);
   };
   holdOthers();
   auto values = twelve;
@@ -257,13 +261,15 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
                                {"AuthProtocol", "MD5"},
                                {"PrivProtocol", "DES"},
                                {"LogAppend", "yes"},
-                               {"MetricsAddress", "127.0.0.1:9200"}});
+                               {"MetricsAddress", "127.0.0.1:9200"},
+                               {"HistoryDays", "-1"}});
   LoadFile(SettingsXml(values));
   EXPECT_EQ(Options.ConnectionSettings(),
             (TConnectionSettings{TSnmpVersion::V1, "", TSecurityLevel::AuthPriv, TAuthProtocol::Md5,
                                  TPrivProtocol::Aes}));
   EXPECT_FALSE(Options.LogAppend());
   EXPECT_EQ(Options.MetricsAddress(), "127.0.0.1:9200");
+  EXPECT_EQ(Options.HistoryDays(), 90);
 
   // A file of the program before them.
   holdOthers();
@@ -272,6 +278,7 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
   EXPECT_EQ(Options.ConnectionSettings(), TConnectionSettings{});
   EXPECT_FALSE(Options.LogAppend());
   EXPECT_TRUE(Options.MetricsAddress().isEmpty());
+  EXPECT_EQ(Options.HistoryDays(), 90);
 }
 
 // Numbers in the file are plain text whatever the user's locale: "0,5" is no number.
