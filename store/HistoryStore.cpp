@@ -59,8 +59,7 @@ void Run(QSqlQuery& query) {
   if (!query.exec()) Fail(query.lastError());
 }
 
-// Runs a statement and steps through all its rows (a pragma may do its work row by row);
-// returns the first column of the first row.
+// Runs a statement through all its rows; returns the first column of the first one.
 QVariant Exec(const QSqlDatabase& database, const QString& sql) {
   QSqlQuery query(database);
   query.setForwardOnly(true);
