@@ -19,7 +19,9 @@ int Write(const QString& path, const QString& host, int items, int count) {
   THistoryStore store;
   store.Open(path);
   for (int poll = 0; count == 0 || poll < count; ++poll) {
-    store.Write(Poll(host, PollTime(poll), items, poll));
+    // Ten minutes apart, so that recent polls move over every hour's worth, and a kill may
+    // land in a move as well.
+    store.Write(Poll(host, PollTime(poll * 10), items, poll));
     std::printf("%d\n", poll);
     std::fflush(stdout);
   }
