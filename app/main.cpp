@@ -1,13 +1,34 @@
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 
 #include "CorvaneIcon.h"
+#include "HistoryCommand.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
 
+namespace {
+
+// `--history`: the stored rows to standard output, without a window or a display.
+int PrintHistory(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+  QFile out, err;
+  out.open(stdout, QIODevice::WriteOnly);
+  err.open(stderr, QIODevice::WriteOnly);
+  return RunHistoryCommand(QCoreApplication::arguments(), DefaultHistoryPath(), out, err);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  if (IsHistoryCommand(arguments)) return PrintHistory(argc, argv);
+
   // Without a display Qt would abort with a platform plugin message; say it plainly instead.
   const bool headless =
       !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM");

@@ -463,6 +463,7 @@ void TChart::paintEvent(QPaintEvent* /*event*/) {
   p.drawLine(plot.topLeft(), plot.bottomLeft());
 
   p.setClipRect(plot);
+  DrawBands(p, area);
   std::vector<TMappedPoint> mapped;
   for (const TChartSeries& series : Series) {
     DrawSeries(p, series, area, *this, mapped);

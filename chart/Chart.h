@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDateTime>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -22,6 +23,23 @@ struct TChartSeries {
   QColor Color;
   bool MarksVisible = false;
   std::vector<TChartPoint> Points;
+};
+
+// A stretch of x reduced to the least, average and greatest value in it, as a long view draws
+// one pixel column; NaN values where the stretch holds none.
+struct TChartColumn {
+  double X = 0;      // the middle of the stretch
+  double Width = 0;  // its length along x
+  double Minimum = 0;
+  double Average = 0;
+  double Maximum = 0;
+};
+
+// Columns drawn as a band from their minimums to their maximums with a line through their
+// averages, broken where a column holds nothing.
+struct TChartBand {
+  QColor Color;
+  std::vector<TChartColumn> Columns;
 };
 
 struct TChartAxis {
@@ -55,6 +73,15 @@ class TChart : public QWidget {
   TChartSeries& AddSeries(TSeriesKind kind, const QColor& color);
   int SeriesCount() const { return static_cast<int>(Series.size()); }
   std::vector<TChartSeries> Series;
+  std::vector<TChartBand> Bands;  // drawn under the series
+
+  // The moment at x = 0 when x counts minutes before it, so that tooltips can tell a point's
+  // time; invalid while unknown.
+  QDateTime TimeAtZero;
+
+  // The tooltip for pos: time and value of the nearest point, or time span and values of the
+  // nearest column, in the user's locale; empty outside the plot or on an empty chart.
+  QString ToolTipAt(const QPoint& pos) const;
 
   QSize sizeHint() const override;
 
@@ -82,4 +109,8 @@ class TChart : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void DrawBands(QPainter& p, const QRectF& area) const;
 };

@@ -6,8 +6,9 @@ set -euo pipefail
 what=${1:-test}
 # dpkg-dev and file: `cpack -G DEB` finds the package's dependencies with dpkg-shlibdeps.
 # libsecret-1-0: QtKeychain loads it at run time to reach the desktop keyring.
+# libqt6sql6-sqlite: Qt's SQLite driver, loaded at run time, for the history store.
 packages=(cmake ninja-build g++ libssl-dev qt6-base-dev libxkbcommon-dev libvulkan-dev libgl-dev
-          qtkeychain-qt6-dev libsecret-1-0 snmp snmpd dpkg-dev file)
+          qtkeychain-qt6-dev libsecret-1-0 snmp snmpd libqt6sql6-sqlite dpkg-dev file)
 if [ "$what" = test ]; then
   # dbus, gnome-keyring: a private secret service for the keyring tests (dbus-run-session);
   # libsecret-tools: secret-tool, to look at what they stored.

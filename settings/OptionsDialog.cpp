@@ -149,6 +149,14 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   edtMetrics = Named(new QLineEdit(this), "edtMetrics");
   edtMetrics->setPlaceholderText(QStringLiteral("127.0.0.1:9163"));
   lblMetrics = NewLabel(this, "lblMetrics", QStringLiteral("Serve metrics at:"), edtMetrics);
+  spnHistoryDays = Named(new QSpinBox(this), "spnHistoryDays");
+  spnHistoryDays->setRange(0, kMaxHistoryDays);
+  spnHistoryDays->setValue(kDefaultHistoryDays);
+  spnHistoryDays->setToolTip(
+      QStringLiteral("How long polled values are kept for the charts and corvane --history; "
+                     "0 keeps none."));
+  lblHistoryDays =
+      NewLabel(this, "lblHistoryDays", QStringLiteral("Keep history (days):"), spnHistoryDays);
   SetConnectionSettings({});
 
   GroupBox3 = Named(new QGroupBox(QStringLiteral("Alerts"), this), "GroupBox3");
@@ -238,6 +246,11 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   right->addSpacing(4);
   right->addWidget(lblMetrics);
   right->addWidget(edtMetrics);
+  auto* history = new QHBoxLayout;
+  history->setSpacing(6);
+  history->addWidget(lblHistoryDays);
+  history->addWidget(spnHistoryDays, 1);
+  right->addLayout(history);
   right->addSpacing(4);
   right->addWidget(GroupBox3);
   right->addWidget(chkTray);
@@ -255,12 +268,13 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   main->addLayout(buttons);
   setFixedSize(QSize(512, 306).expandedTo(sizeHint()));
 
-  QWidget* const order[] = {
-      cbxInterval,      cbxGraph,          cbxType,           chkAutoHeight,   chkLog,
-      chkProcessor,     chkInterface,      chkStorage,        feFile,          chkAppend,
-      cbxVersion,       edtUser,           cbxSecurityLevel,  cbxAuth,         cbxPriv,
-      edtMetrics,       edtAlertProcessor, edtAlertInterface, edtAlertStorage, chkAlertDown,
-      chkAlertNoAnswer, spnAlertPolls,     chkTray,           Button1,         chkLevel};
+  QWidget* const order[] = {cbxInterval,      cbxGraph,          cbxType,           chkAutoHeight,
+                            chkLog,           chkProcessor,      chkInterface,      chkStorage,
+                            feFile,           chkAppend,         cbxVersion,        edtUser,
+                            cbxSecurityLevel, cbxAuth,           cbxPriv,           edtMetrics,
+                            spnHistoryDays,   edtAlertProcessor, edtAlertInterface, edtAlertStorage,
+                            chkAlertDown,     chkAlertNoAnswer,  spnAlertPolls,     chkTray,
+                            Button1,          chkLevel};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(chkLog, &QCheckBox::toggled, this, [this] { UpdateLogGroup(); });
@@ -316,6 +330,10 @@ QString TfrmOptions::MetricsAddress() const {
 
 bool TfrmOptions::LogAppend() const {
   return chkAppend->isChecked();
+}
+
+int TfrmOptions::HistoryDays() const {
+  return spnHistoryDays->value();
 }
 
 bool TfrmOptions::CanClose() const {

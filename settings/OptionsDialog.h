@@ -14,6 +14,10 @@ class QPushButton;
 class QSpinBox;
 class TFileEdit;
 
+// Days of history kept unless the user says otherwise, and the most the dialog offers.
+inline constexpr int kDefaultHistoryDays = 90;
+inline constexpr int kMaxHistoryDays = 36500;
+
 // The choices of the dialog's SNMP lists, in the order of their rows.
 enum class TSnmpVersion { V1, V2c, V3 };
 enum class TSecurityLevel { NoAuthNoPriv, AuthNoPriv, AuthPriv };
@@ -61,6 +65,8 @@ class TfrmOptions : public QDialog {
   QString MetricsAddress() const;
   // Whether a connection appends to an existing log file rather than asking to overwrite it.
   bool LogAppend() const;
+  // How many days of polled values the history keeps; 0 keeps none.
+  int HistoryDays() const;
   // The rules of the Alerts group; a percent field left empty is off. They apply at once, to
   // running connections too.
   TAlertRules AlertRules() const;
@@ -101,6 +107,8 @@ class TfrmOptions : public QDialog {
   QComboBox* cbxPriv;
   QLabel* lblMetrics;
   QLineEdit* edtMetrics;
+  QLabel* lblHistoryDays;
+  QSpinBox* spnHistoryDays;
   QGroupBox* GroupBox3;  // the alert rules
   QLabel* lblAlertProcessor;
   QLineEdit* edtAlertProcessor;

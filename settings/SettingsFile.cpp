@@ -101,6 +101,13 @@ void ApplyItem(const QDomElement& settings, const QString& name, QComboBox* box)
   if (row >= 0) box->setCurrentIndex(row);
 }
 
+// A whole number the box offers; nothing happens for any other text.
+void ApplyNumber(const QDomElement& settings, const QString& name, QSpinBox* box) {
+  const std::optional<QString> text = ElementText(settings, name);
+  const std::optional<int> number = text ? ToInt(*text) : std::nullopt;
+  if (number && *number >= box->minimum() && *number <= box->maximum()) box->setValue(*number);
+}
+
 void ApplyText(const QDomElement& settings, const QString& name, QLineEdit* edit) {
   if (const std::optional<QString> text = ElementText(settings, name)) edit->setText(*text);
 }
@@ -112,12 +119,6 @@ void ApplyValidText(const QDomElement& settings, const QString& name, QLineEdit*
   int position = 0;
   if (text && edit->validator()->validate(*text, position) == QValidator::Acceptable)
     edit->setText(*text);
-}
-
-void ApplyNumber(const QDomElement& settings, const QString& name, QSpinBox* box) {
-  const std::optional<QString> text = ElementText(settings, name);
-  const std::optional<int> value = text ? ToInt(*text) : std::nullopt;
-  if (value && *value >= box->minimum() && *value <= box->maximum()) box->setValue(*value);
 }
 
 // The file is written in UTF-8. A declaration that names another encoding would have every
@@ -141,6 +142,7 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   options.SetConnectionSettings({});
   options.chkAppend->setChecked(false);
   options.edtMetrics->clear();
+  options.spnHistoryDays->setValue(kDefaultHistoryDays);
   options.SetAlertRules({});
   options.chkTray->setChecked(false);
   ApplyItem(settings, QStringLiteral("Version"), options.cbxVersion);
@@ -150,6 +152,7 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   ApplyItem(settings, QStringLiteral("PrivProtocol"), options.cbxPriv);
   ApplyCheck(settings, QStringLiteral("LogAppend"), options.chkAppend);
   ApplyText(settings, QStringLiteral("MetricsAddress"), options.edtMetrics);
+  ApplyNumber(settings, QStringLiteral("HistoryDays"), options.spnHistoryDays);
   ApplyValidText(settings, QStringLiteral("AlertProcessor"), options.edtAlertProcessor);
   ApplyValidText(settings, QStringLiteral("AlertInterface"), options.edtAlertInterface);
   ApplyValidText(settings, QStringLiteral("AlertStorage"), options.edtAlertStorage);
@@ -349,6 +352,7 @@ void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& control
   add(QStringLiteral("PrivProtocol"), options.cbxPriv->currentText());
   add(QStringLiteral("LogAppend"), BoolText(options.chkAppend->isChecked()));
   add(QStringLiteral("MetricsAddress"), options.edtMetrics->text());
+  add(QStringLiteral("HistoryDays"), QString::number(options.spnHistoryDays->value()));
   add(QStringLiteral("AlertProcessor"), options.edtAlertProcessor->text());
   add(QStringLiteral("AlertInterface"), options.edtAlertInterface->text());
   add(QStringLiteral("AlertStorage"), options.edtAlertStorage->text());

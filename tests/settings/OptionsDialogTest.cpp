@@ -32,31 +32,16 @@ TEST(OptionsDialog, ItemListsAndTabOrder) {
             QStringList({"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"}));
   EXPECT_EQ(Items(*dialog.cbxPriv), QStringList({"AES"}));
 
-  const std::vector<QWidget*> expected = {dialog.cbxInterval,
-                                          dialog.cbxGraph,
-                                          dialog.cbxType,
-                                          dialog.chkAutoHeight,
-                                          dialog.chkLog,
-                                          dialog.chkProcessor,
-                                          dialog.chkInterface,
-                                          dialog.chkStorage,
-                                          dialog.feFile,
-                                          dialog.chkAppend,
-                                          dialog.cbxVersion,
-                                          dialog.edtUser,
-                                          dialog.cbxSecurityLevel,
-                                          dialog.cbxAuth,
-                                          dialog.cbxPriv,
-                                          dialog.edtMetrics,
-                                          dialog.edtAlertProcessor,
-                                          dialog.edtAlertInterface,
-                                          dialog.edtAlertStorage,
-                                          dialog.chkAlertDown,
-                                          dialog.chkAlertNoAnswer,
-                                          dialog.spnAlertPolls,
-                                          dialog.chkTray,
-                                          dialog.Button1,
-                                          dialog.chkLevel};
+  const std::vector<QWidget*> expected = {
+      dialog.cbxInterval,       dialog.cbxGraph,        dialog.cbxType,
+      dialog.chkAutoHeight,     dialog.chkLog,          dialog.chkProcessor,
+      dialog.chkInterface,      dialog.chkStorage,      dialog.feFile,
+      dialog.chkAppend,         dialog.cbxVersion,      dialog.edtUser,
+      dialog.cbxSecurityLevel,  dialog.cbxAuth,         dialog.cbxPriv,
+      dialog.edtMetrics,        dialog.spnHistoryDays,  dialog.edtAlertProcessor,
+      dialog.edtAlertInterface, dialog.edtAlertStorage, dialog.chkAlertDown,
+      dialog.chkAlertNoAnswer,  dialog.spnAlertPolls,   dialog.chkTray,
+      dialog.Button1,           dialog.chkLevel};
   std::vector<QWidget*> order;
   for (QWidget* w = dialog.cbxInterval; order.size() < expected.size(); w = w->nextInFocusChain())
     if (std::find(expected.begin(), expected.end(), w) != expected.end()) order.push_back(w);

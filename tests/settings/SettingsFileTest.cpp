@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <optional>
@@ -18,14 +19,15 @@
 
 namespace {
 
-const QStringList kWritingOrder = {
-    "Community",      "Host",         "Interval",       "Graph",
-    "Type",           "Log",          "LogProcessor",   "LogInterface",
-    "LogStorage",     "LogPath",      "AutoHeight",     "Level",
-    "Version",        "SecurityName", "SecurityLevel",  "AuthProtocol",
-    "PrivProtocol",   "LogAppend",    "MetricsAddress", "AlertProcessor",
-    "AlertInterface", "AlertStorage", "AlertDown",      "AlertNoAnswer",
-    "AlertPolls",     "Tray"};
+const QStringList kWritingOrder = {"Community",      "Host",         "Interval",
+                                   "Graph",          "Type",         "Log",
+                                   "LogProcessor",   "LogInterface", "LogStorage",
+                                   "LogPath",        "AutoHeight",   "Level",
+                                   "Version",        "SecurityName", "SecurityLevel",
+                                   "AuthProtocol",   "PrivProtocol", "LogAppend",
+                                   "MetricsAddress", "HistoryDays",  "AlertProcessor",
+                                   "AlertInterface", "AlertStorage", "AlertDown",
+                                   "AlertNoAnswer",  "AlertPolls",   "Tray"};
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -125,6 +127,7 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
                                        TAuthProtocol::Sha512, TPrivProtocol::Aes};
   Options.SetConnectionSettings(connection);
   Options.edtMetrics->setText("127.0.0.1:9200");
+  Options.spnHistoryDays->setValue(0);
   const TAlertRules rules{90, std::nullopt, 100, true, true, 7};
   Options.SetAlertRules(rules);
   TSettingsFile file(Exe());
@@ -154,6 +157,7 @@ TEST_F(SettingsFileTest, AllValuesSurviveSaveAndLoad) {
   EXPECT_EQ(options.ConnectionSettings(), connection);
   EXPECT_TRUE(options.LogAppend());
   EXPECT_EQ(options.MetricsAddress(), "127.0.0.1:9200");
+  EXPECT_EQ(options.HistoryDays(), 0);
   EXPECT_EQ(options.AlertRules(), rules);
   EXPECT_TRUE(options.KeepInTray());
 }
@@ -280,6 +284,7 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
         {TSnmpVersion::V2c, "old", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha, {}});
     Options.chkAppend->setChecked(true);
     Options.edtMetrics->setText("old:1");
+    Options.spnHistoryDays->setValue(7);
     Options.SetAlertRules({50, 50, 50, true, true, 9});
     Options.chkTray->setChecked(true);
   };
@@ -291,6 +296,7 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
                                {"PrivProtocol", "DES"},
                                {"LogAppend", "yes"},
                                {"MetricsAddress", "127.0.0.1:9200"},
+                               {"HistoryDays", "-1"},
                                {"AlertProcessor", "150"},
                                {"AlertInterface", " 80 "},
                                {"AlertStorage", "0"},
@@ -304,6 +310,7 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
                                  TPrivProtocol::Aes}));
   EXPECT_FALSE(Options.LogAppend());
   EXPECT_EQ(Options.MetricsAddress(), "127.0.0.1:9200");
+  EXPECT_EQ(Options.HistoryDays(), 90);
   EXPECT_EQ(Options.AlertRules(), (TAlertRules{std::nullopt, 80, std::nullopt, false, true, 3}));
   EXPECT_TRUE(Options.KeepInTray());
 
@@ -314,6 +321,7 @@ TEST_F(SettingsFileTest, LaterValuesGiveTheirDefaultsOneByOne) {
   EXPECT_EQ(Options.ConnectionSettings(), TConnectionSettings{});
   EXPECT_FALSE(Options.LogAppend());
   EXPECT_TRUE(Options.MetricsAddress().isEmpty());
+  EXPECT_EQ(Options.HistoryDays(), 90);
   EXPECT_EQ(Options.AlertRules(), TAlertRules{});
   EXPECT_FALSE(Options.KeepInTray());
 }
