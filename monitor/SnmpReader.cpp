@@ -89,8 +89,9 @@ void TSnmpReader::Cancel() {
 
 void TSnmpReader::StartRun() {
   // An agent restarted with a new engine ID drops what is meant for the old one: after a run
-  // given up, the next one finds the engine again (and its keys must still fit).
-  if (FRun.Abandoned) FClient.Session.Rediscover();
+  // without an answer (given up, or its one request timed out) the next one finds the engine
+  // again, and the user's keys must still fit it.
+  if (FRun.Abandoned || (FRun.Requests > 0 && FRun.Answers == 0)) FClient.Session.Rediscover();
   FRun = TReadRun{};
 }
 

@@ -38,8 +38,8 @@ class TSnmpReader {
   int BufferSize = 8192;
   bool Batched() const { return Version >= 1; }
 
-  // Starts counting a new run; after a run given up, the next request rediscovers an SNMPv3
-  // agent's engine.
+  // Starts counting a new run; after a run without an answer, the next request rediscovers an
+  // SNMPv3 agent's engine.
   void StartRun();
   // A new connection: also the batch limit starts afresh.
   void StartConnection();

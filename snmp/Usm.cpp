@@ -540,6 +540,14 @@ bool TUsmPeer::InTimeWindow(const TUsmParameters& usm, int64_t now) const {
 }
 
 void TUsmPeer::Learn(const TUsmParameters& usm, int64_t now) {
+  // Keys are kept for the engine in use only, however many engines rediscovery meets.
+  if (usm.engineId != engine_.id) {
+    for (auto& [engineId, keys] : keys_) {
+      WipeSecret(keys.authKey);
+      WipeSecret(keys.privKey);
+    }
+    keys_.clear();
+  }
   engine_.id = usm.engineId;
   engine_.boots = usm.boots;
   engine_.time = usm.time;
