@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -154,6 +155,29 @@ TEST_F(Version3, WrongPassphraseIsToldClearlyAndNothingIsDrawnOrLogged) {
   ConnectAwaitingReports(Host());
   EXPECT_EQ(Boxes.Shown.back().Text, "Unsupported security level.");
   EXPECT_EQ(Status(), Host() + ": Unsupported security level.");
+}
+
+TEST_F(Version3, AReportDuringAPollIsToldButIsNoAnswer) {
+  Use("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha);
+  Keep("corvane-auth", Host(), "pewter-auth-sha", "");
+  Form->IdSNMP1.Now = [this] { return Time; };
+  ConnectTo(Host());
+  ASSERT_TRUE(Connected()) << Status().toStdString();
+  EXPECT_TRUE(Form->Metrics.Values.Values().Up);
+  // The passphrase changed on the agent's side: it reports wrongDigest to every request.
+  Form->IdSNMP1.Session.SetSecurity(std::make_shared<TUsmPeer>(
+      TUsmUser{"corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
+               TUsmPrivProtocol::None, "changed-on-the-agent", ""}));
+  const int before = Form->IdSNMP1.Received();
+  Form->acRefresh->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+  Expire();
+  WaitIdle();
+  EXPECT_TRUE(Status().startsWith("No answer from " + Host() + " since "))
+      << Status().toStdString();
+  EXPECT_TRUE(Status().endsWith(": Wrong digest (wrong passphrase?).")) << Status().toStdString();
+  EXPECT_FALSE(Form->Metrics.Values.Values().Up);
+  EXPECT_TRUE(Boxes.Shown.empty());
 }
 
 TEST_F(Version3, SnmpSimsWrongDigestReportIsToldForAWrongPassphraseOrProtocol) {
