@@ -592,7 +592,6 @@ TUsmReply TUsmPeer::ProcessReply(const std::string& datagram, const TUsmExpected
       if (requestId != expected.requestId && requestId != 0) return reply;
       reply.kind = TUsmReply::TKind::Report;
       reply.report = ReportKindOf(pdu.pdu);
-      reply.authentic = authentic;
       // Discovery learns from an unauthenticated report; the time only from an authentic one.
       const bool engineLearnt = expected.discovery && !authentic &&
                                 reply.report == TUsmReport::UnknownEngineId &&

@@ -122,7 +122,6 @@ struct TUsmReply {
   enum class TKind { Dropped, Response, Report } kind = TKind::Dropped;
   std::string pdu;                        // Response: the PDU TLV
   TUsmReport report = TUsmReport::Other;  // Report: which one
-  bool authentic = false;                 // Report: it carried the user's valid digest
   bool retry = false;  // the report taught the engine or its time: send the request again once
 };
 
