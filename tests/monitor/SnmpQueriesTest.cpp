@@ -175,27 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
         TCursorCase{"NoBinding", "", 0, 0, false}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST(WalkCursor, BulkRepliesGoToTheirColumnsInTurnUntilEachEnds) {
-  const std::string descr = "1.3.6.1.2.1.2.2.1.2", inOctets = "1.3.6.1.2.1.2.2.1.10";
-  TWalkCursor cursor({descr, inOctets});
-  EXPECT_EQ(cursor.Asking(), (std::vector<std::string>{descr, inOctets}));
-  const TWalkCursor::TStep first = cursor.Accept(WalkReply(
-      {{descr + ".1", 4}, {inOctets + ".1", 0x41}, {descr + ".2", 4}, {inOctets + ".2", 0x41}}));
-  ASSERT_EQ(first.Rows.size(), 4u);
-  EXPECT_EQ(first.Rows[2].Column, 0u);
-  EXPECT_EQ(first.Rows[3].Column, 1u);
-  EXPECT_EQ(first.Rows[3].Binding, 3u);
-  // ifOutOctets ends the second column; a name not after descr.2 ends the first.
-  const TWalkCursor::TStep second = cursor.Accept(WalkReply(
-      {{descr + ".3", 4}, {"1.3.6.1.2.1.2.2.1.11.1", 0x41}, {descr + ".3", 4}, {descr + ".4", 4}}));
-  ASSERT_EQ(second.Rows.size(), 1u);
-  EXPECT_EQ(second.Rows[0].Binding, 0u);
-  EXPECT_TRUE(second.Done);
-  // A reply without a binding for each column asked ends them all.
-  TWalkCursor truncated({descr, inOctets});
-  EXPECT_TRUE(truncated.Accept(WalkReply({{descr + ".1", 4}})).Done);
-}
-
 struct TLwCase {
   const char* text;
   bool valid;

@@ -249,27 +249,6 @@ TEST(UsmPeer, LearnsTheEngineAndDropsWhatIsNotItsAnswer) {
   EXPECT_EQ("309", FirstValue(answer.pdu));
 }
 
-// snmpsimd 0.4's wrongDigest report to user corvane-auth (SHA) with a wrong passphrase (msgID
-// 0x3A3602DC): flagged authentic, signed with the agent's key, request-id 0.
-const std::string kSnmpSimWrongDigest =
-    Hex("3074020103301102043a3602dc020300ffe30401010201030430302e040880000000010203040201030201"
-        "08040c636f7276616e652d61757468040c9870d388d58de9baf33029f90400302a04088000000001020304"
-        "0400a81c0201000201000201003011300f060a2b060106030f01010500410102");
-
-TEST(UsmPeer, AReportThatFailsItsDigestIsToldButTeachesNothing) {
-  TUsmPeer peer(User("corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
-                     "pewter-auth-sha"));
-  peer.ProcessReply(kDiscoveryReport, {0x5EA8D5C0, kDiscoveryRequestId, true}, 100);
-  const TUsmReply report = peer.ProcessReply(kSnmpSimWrongDigest, {0x3A3602DC, 77}, 100);
-  EXPECT_EQ(TUsmReply::TKind::Report, report.kind);
-  EXPECT_EQ(TUsmReport::WrongDigest, report.report);
-  EXPECT_FALSE(report.retry);
-  // A discovery report after discovery changes nothing either.
-  EXPECT_FALSE(
-      peer.ProcessReply(kDiscoveryReport, {0x5EA8D5C0, kDiscoveryRequestId, false}, 200).retry);
-  EXPECT_EQ(100, peer.Engine().learntAt);
-}
-
 // --- Against snmpd ---
 
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
