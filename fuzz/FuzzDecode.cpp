@@ -54,6 +54,25 @@ const TUsmKeys& TestKeys() {
   return keys;
 }
 
+// A peer taking the message as the reply to its own request, at discovery and after it; a report
+// may teach it an engine, whose keys are then tried on the digest.
+void ProcessV3(const std::string& message, const TV3Message& decoded) {
+  static TUsmPeer peer(TUsmUser{"fuzz", TUsmSecurityLevel::AuthPriv, TUsmAuthProtocol::Sha256,
+                                TUsmPrivProtocol::Aes128, "fuzz-auth-pass", "fuzz-priv-pass"});
+  peer.ForgetEngine();
+  int32_t requestId = 0;
+  try {
+    TSNMPInfo pdu(nullptr);
+    pdu.DecodePdu(DecodeScopedPdu(decoded.data).pdu);
+    requestId = pdu.RequestId;
+  } catch (const ERangeError&) {
+  }
+  for (const bool discovery : {true, false}) {
+    const TUsmReply reply = peer.ProcessReply(message, {decoded.msgId, requestId, discovery}, 0);
+    if (reply.retry && reply.kind != TUsmReply::TKind::Report) abort();
+  }
+}
+
 void DecodeV3(const std::string& message) {
   TV3Message decoded;
   try {
@@ -70,6 +89,7 @@ void DecodeV3(const std::string& message) {
       a.authParams != b.authParams || a.privParams != b.privParams) {
     abort();
   }
+  ProcessV3(message, decoded);
   std::string scoped;
   const TOpenResult result = OpenV3Message(message, TestKeys(), scoped);
   if ((decoded.flags & UsmFlag::Auth) != 0 && result == TOpenResult::Ok) abort();

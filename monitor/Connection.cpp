@@ -20,7 +20,7 @@ TConnection::TDone TConnection::Then(TDone done, std::function<void()> next) {
 }
 
 void TConnection::Probe(std::function<void(const TSnmpResult&)> done) {
-  Reader.StartRun();
+  Reader.StartConnection();
   TSNMPInfo probe(nullptr);
   probe.SetCommunity(Reader.Community);
   probe.Version = Reader.Version;

@@ -36,6 +36,13 @@ namespace {
 // up-time's hundredths and the time between reads to weigh little.
 constexpr int kFirstRateDelayMs = 5000;
 
+// A passphrase's UTF-8 octets into text, with no copy left behind in between.
+void AssignSecret(std::string& text, const QString& secret) {
+  QByteArray utf8 = secret.toUtf8();
+  text.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+  WipeSecret(utf8.data(), static_cast<size_t>(utf8.size()));
+}
+
 // The user of an SNMPv3 connection from the options and the passphrases.
 TUsmUser UsmUser(const TConnectionSettings& settings, const TSnmpPassphrases& passphrases) {
   TUsmUser user;
@@ -50,14 +57,14 @@ TUsmUser UsmUser(const TConnectionSettings& settings, const TSnmpPassphrases& pa
     case TSecurityLevel::AuthPriv:
       user.level = TUsmSecurityLevel::AuthPriv;
       user.priv = TUsmPrivProtocol::Aes128;
-      user.privPassphrase = passphrases.Privacy.toStdString();
+      AssignSecret(user.privPassphrase, passphrases.Privacy);
       break;
   }
   constexpr TUsmAuthProtocol kProtocols[] = {TUsmAuthProtocol::Md5,    TUsmAuthProtocol::Sha1,
                                              TUsmAuthProtocol::Sha224, TUsmAuthProtocol::Sha256,
                                              TUsmAuthProtocol::Sha384, TUsmAuthProtocol::Sha512};
   user.auth = kProtocols[static_cast<int>(settings.AuthProtocol)];
-  user.authPassphrase = passphrases.Authentication.toStdString();
+  AssignSecret(user.authPassphrase, passphrases.Authentication);
   return user;
 }
 
@@ -433,8 +440,9 @@ void TForm1::Connect() {
         }
         Guarded([&] {
           try {
-            IdSNMP1.Session.SetSecurity(
-                std::make_shared<TUsmPeer>(UsmUser(settings, answer.Passphrases)));
+            // The peer keeps the keys and wipes the passphrases it was given.
+            TUsmUser user = UsmUser(settings, answer.Passphrases);
+            IdSNMP1.Session.SetSecurity(std::make_shared<TUsmPeer>(user));
           } catch (...) {
             AbandonConnect(QString());
             throw;
@@ -707,8 +715,10 @@ void TForm1::EndPoll(std::exception_ptr error) {
   Metrics.Values.EndPoll(run);
   if (run.Answers > 0) FLastAnswer = Clock::Now();
   if (run.Answers == 0 && run.Requests > 0) {
-    SetStatus(QStringLiteral("No answer from %1 since %2")
-                  .arg(FHostText, ClockTime(FLastAnswer.time(), QLocale::system())));
+    // A report that came instead is told, though it is no answer.
+    SetStatus(QStringLiteral("No answer from %1 since %2%3")
+                  .arg(FHostText, ClockTime(FLastAnswer.time(), QLocale::system()),
+                       run.Report.isEmpty() ? QString() : QStringLiteral(": ") + run.Report));
   } else if (!run.Report.isEmpty()) {
     // An SNMPv3 report during a poll (its values are missing) is told, not boxed.
     SetStatus(QStringLiteral("Last poll %1: %2")

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int32_t kHostNotFound = 11001;
-constexpr int32_t kMessageTooLong = 10040;
 constexpr size_t kLargestDatagram = 65536;
 
 int64_t MonotonicMilliseconds() {
@@ -82,20 +81,31 @@ void TSnmpClient::CloseSocket() {
 QString TSnmpClient::OpenSocket(const QHostAddress& address) {
   const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
   // One socket, and so one local port, for every request to hosts of the same family.
-  if (FSocket >= 0 && FFamily == family) return {};
-  CloseSocket();
-  const int handle = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (handle < 0) return LastErrorText();
-  const int broadcast = 0;
-  if (setsockopt(handle, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast) != 0) {
-    const QString error = LastErrorText();
-    ::close(handle);
-    return error;
+  if (FSocket < 0 || FFamily != family) {
+    CloseSocket();
+    const int handle = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (handle < 0) return LastErrorText();
+    const int broadcast = 0;
+    if (setsockopt(handle, SOL_SOCKET, SO_BROADCAST, &broadcast, sizeof broadcast) != 0) {
+      const QString error = LastErrorText();
+      ::close(handle);
+      return error;
+    }
+    FSocket = handle;
+    FFamily = family;
+    FNotifier = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
+    connect(FNotifier.get(), &QSocketNotifier::activated, this, &TSnmpClient::ReadPending);
   }
-  FSocket = handle;
-  FFamily = family;
-  FNotifier = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
-  connect(FNotifier.get(), &QSocketNotifier::activated, this, &TSnmpClient::ReadPending);
+  // Connected, the socket takes datagrams from the agent's address and port only.
+  sockaddr_storage target{};
+  const socklen_t size = SocketAddress(address, FPort, target);
+  if (::connect(FSocket, reinterpret_cast<const sockaddr*>(&target), size) != 0) {
+    return LastErrorText();
+  }
+  // What was queued before came from anywhere.
+  char octet = 0;
+  while (::recv(FSocket, &octet, 1, MSG_DONTWAIT) >= 0 || errno == EINTR || errno == ECONNREFUSED) {
+  }
   return {};
 }
 
@@ -168,10 +178,11 @@ void TSnmpClient::SendNext() {
 
 void TSnmpClient::SendDatagram(const std::string& datagram) {
   ++FSent;
-  sockaddr_storage target{};
-  const socklen_t size = SocketAddress(FAddress, FPort, target);
-  const ssize_t sent = ::sendto(FSocket, datagram.data(), datagram.size(), 0,
-                                reinterpret_cast<const sockaddr*>(&target), size);
+  ssize_t sent = ::send(FSocket, datagram.data(), datagram.size(), 0);
+  // A refusal can be the late news of an earlier datagram (an ICMP port unreachable): this one
+  // may still get through.
+  if (sent < 0 && errno == ECONNREFUSED)
+    sent = ::send(FSocket, datagram.data(), datagram.size(), 0);
   if (sent != static_cast<ssize_t>(datagram.size())) {
     FailLater(sent < 0 ? LastErrorText() : QStringLiteral("Not all bytes sent."));
     return;
@@ -214,11 +225,18 @@ void TSnmpClient::Finish(const TSnmpResult& result) {
 
 void TSnmpClient::CheckDeadlines() {
   if (!FInFlight) return;
-  if (Session.OnTick(Time()).empty()) {
+  const std::vector<TSnmpReceived> ended = Session.OnTick(Time());
+  if (ended.empty()) {
     ArmDeadline();
     return;
   }
-  Finish(TSnmpResult{});
+  TSnmpResult result;
+  if (ended.front().Kind == TSnmpReceived::Report) {
+    result.Outcome = TSnmpResult::Report;
+    result.ReportKind = ended.front().ReportKind;
+    result.Error = QString::fromLatin1(UsmReportText(result.ReportKind));
+  }
+  Finish(result);
 }
 
 void TSnmpClient::ReadPending() {
@@ -234,21 +252,13 @@ void TSnmpClient::ReadPending() {
       if (errno == EINTR) continue;
       return;
     }
-    if (!FInFlight) return;
+    ++FReceived;
+    // A datagram cut by the buffer cannot be read; one that answers nothing is a stranger's.
+    if (!FInFlight || static_cast<size_t>(size) > FBuffer.size()) return;
+    FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
     // One result record serves every reply, so that decoding reuses its texts.
     TSnmpResult& result = FResult;
-    result.Error.clear();
-    result.ReportKind = TUsmReport::Other;
-    if (size > BufferSize) {
-      // A reply the buffer cannot hold ends the request in flight, as the blocking read did.
-      Session.Cancel();
-      result.Outcome = TSnmpResult::Failed;
-      result.Error = ErrorText(kMessageTooLong);
-      result.Reply.Reset();
-      Finish(result);
-      return;
-    }
-    FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
+    Session.LargestReply = static_cast<size_t>(std::max(BufferSize, 0));
     const std::optional<TSnmpReceived> received =
         Session.OnDatagram(FDatagram, result.Reply, Time());
     if (!received) return;
@@ -257,13 +267,9 @@ void TSnmpClient::ReadPending() {
       SendDatagram(received->Datagram);
       return;
     }
-    if (received->Kind == TSnmpReceived::Report) {
-      result.Outcome = TSnmpResult::Report;
-      result.ReportKind = received->ReportKind;
-      result.Error = QString::fromLatin1(UsmReportText(received->ReportKind));
-    } else {
-      result.Outcome = TSnmpResult::Answered;
-    }
+    result.Outcome = TSnmpResult::Answered;
+    result.Error.clear();
+    result.ReportKind = TUsmReport::Other;
     Finish(result);
     return;
   }

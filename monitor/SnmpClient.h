@@ -16,10 +16,10 @@
 // How one request ended.
 struct TSnmpResult {
   enum TOutcome {
-    Answered,  // the reply came
+    Answered,  // the reply came (an error status, tooBig included, is in Reply)
     TimedOut,  // nothing came in time
-    Failed,    // the request could not be sent, or its reply not taken
-    Report     // the agent refused it with an SNMPv3 report
+    Failed,    // the request could not be sent
+    Report     // nothing came in time but an SNMPv3 report, unauthenticated or not taken
   };
   TOutcome Outcome = TimedOut;
   TSNMPInfo Reply{nullptr};  // the decoded reply when answered
@@ -27,13 +27,14 @@ struct TSnmpResult {
   TUsmReport ReportKind = TUsmReport::Other;
   // A reply came and reports no error.
   bool Ok() const { return Outcome == Answered && Reply.ErrStatus == 0; }
-  // The agent answered, one way or another.
-  bool Replied() const { return Outcome == Answered || Outcome == Report; }
+  // The agent answered. A report is no answer: anyone can send one.
+  bool Replied() const { return Outcome == Answered; }
 };
 
 // The SNMP client of the window: one non-blocking UDP socket watched by the event loop, the
-// host resolved once per Open, one request in flight at a time (so requests go out in the
-// order they were queued), deadlines from a timer. Nothing here ever waits.
+// host resolved once per Open and the socket connected to it (so the kernel drops datagrams
+// from anywhere else), one request in flight at a time (so requests go out in the order they
+// were queued), deadlines from a timer. Nothing here ever waits.
 class TSnmpClient : public QObject {
   Q_OBJECT
  public:
@@ -47,7 +48,7 @@ class TSnmpClient : public QObject {
   // The longest wait for a reply, in milliseconds.
   int ReceiveTimeout() const { return FTimeoutMs; }
   void SetReceiveTimeout(int milliseconds) { FTimeoutMs = milliseconds; }
-  // Replies longer than this fail as "Message too long.".
+  // Replies longer than this end their request as tooBig.
   int BufferSize = 8192;
 
   // Forgets everything earlier, then resolves host without waiting ("localhost" and address
@@ -63,8 +64,9 @@ class TSnmpClient : public QObject {
   void CheckDeadlines();
 
   bool Idle() const { return !FInFlight && FQueue.empty(); }
-  // Datagrams sent since the client was made.
+  // Datagrams sent and received since the client was made.
   int Sent() const { return FSent; }
+  int Received() const { return FReceived; }
   // The address the requests go to.
   const QHostAddress& Address() const { return FAddress; }
   // The session, for tests that fix its request-ids.
@@ -76,7 +78,8 @@ class TSnmpClient : public QObject {
     TDone Done;
   };
   void ReadPending();
-  // A socket for the address's family; an empty text, or the socket error's message.
+  // A socket for the address's family connected to address:FPort; an empty text, or the socket
+  // error's message.
   QString OpenSocket(const QHostAddress& address);
   void CloseSocket();
   void SendNext();
@@ -98,6 +101,7 @@ class TSnmpClient : public QObject {
   std::optional<TQueued> FInFlight;
   uint64_t FGeneration = 0;
   int FSent = 0;
+  int FReceived = 0;
   std::string FBuffer;
   std::string FDatagram;
   TSnmpResult FResult;

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "WalkCursor.h"
+
 namespace {
 
 constexpr int32_t kValueType = SnmpTag::OctetString;
@@ -52,18 +54,15 @@ std::string SnmpGetValue(TIdSNMP& snmp, const std::string& oid) {
 int32_t SnmpWalkIndexes(TIdSNMP& snmp, const std::string& base, std::string& list) {
   list.clear();
   int32_t count = 0;
-  PrepareQuery(snmp, base, SnmpTag::GetNextRequest);
-  std::string asked = base;
-  while (snmp.ExchangeQuery() && snmp.ReplyInfo().Count() > 0) {
-    const std::string name = snmp.ReplyInfo().OidAt(0);
-    if (name.compare(0, base.size(), base) != 0) break;
-    // An agent that answers with a name not after the one asked for would never end the walk.
-    if (CompareOids(name, asked) <= 0) break;
-    const auto dot = name.rfind('.');
-    list += (dot == std::string::npos ? name : name.substr(dot + 1)) + ",";
-    ++count;
-    PrepareQuery(snmp, name, SnmpTag::GetNextRequest);
-    asked = name;
+  TWalkCursor cursor({base});
+  while (!cursor.Done()) {
+    PrepareQuery(snmp, cursor.Asking().front(), SnmpTag::GetNextRequest);
+    if (!snmp.ExchangeQuery()) break;
+    const TSNMPInfo& reply = snmp.ReplyInfo();
+    for (const TWalkHit& row : cursor.Accept(reply).Rows) {
+      list += LastArc(reply.OidAt(row.Binding)) + ",";
+      ++count;
+    }
   }
   return count;
 }

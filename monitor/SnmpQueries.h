@@ -16,8 +16,8 @@ class EConvertError : public std::runtime_error {
 std::string SnmpGetValue(TIdSNMP& snmp, const std::string& oid);
 
 // Walks the column `base` with GetNext and writes its row indexes to list, each followed by ","
-// ("1,2,10,"); returns their number. Ends at a failed exchange, a name outside the column or a
-// name that does not come after the one asked for. Exchange errors pass to the caller.
+// ("1,2,10,"); returns their number. Ends as TWalkCursor says. Exchange errors pass to the
+// caller.
 int32_t SnmpWalkIndexes(TIdSNMP& snmp, const std::string& base, std::string& list);
 
 // The first element of a walk list; removes it through its comma.

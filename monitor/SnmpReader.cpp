@@ -5,6 +5,7 @@
 
 #include "Oids.h"
 #include "SnmpQueries.h"
+#include "WalkCursor.h"
 
 namespace {
 
@@ -15,9 +16,14 @@ constexpr int kMessageOverhead = 200;
 constexpr int kMostRepetitions = 100;
 
 bool TooBig(const TSnmpResult& result) {
-  return (result.Outcome == TSnmpResult::Answered &&
-          result.Reply.ErrStatus == SnmpErrorStatus::TooBig) ||
-         (result.Outcome == TSnmpResult::Failed && result.Error.contains("Message too long"));
+  return result.Outcome == TSnmpResult::Answered &&
+         result.Reply.ErrStatus == SnmpErrorStatus::TooBig;
+}
+
+// A row of a walked column from the reply's binding.
+TWalkRow WalkRow(const TSNMPInfo& reply, size_t binding) {
+  const std::string& name = reply.OidAt(binding);
+  return {name, LastArc(name), BindingValue(reply, binding)};
 }
 
 }  // namespace
@@ -31,15 +37,15 @@ struct TSnmpReader::TReadJob {
 };
 
 struct TSnmpReader::TWalkJob {
-  std::string Column;
-  std::string Asked;
+  explicit TWalkJob(const std::string& column) : Cursor({column}) {}
+  TWalkCursor Cursor;
   std::vector<TWalkRow> Rows;
   std::function<void(std::vector<TWalkRow>)> Done;
 };
 
 struct TSnmpReader::TBulkJob {
-  std::vector<std::string> Columns;
-  std::vector<std::string> Cursors;  // the last name of each column; empty once it ended
+  explicit TBulkJob(std::vector<std::string> columns) : Cursor(std::move(columns)) {}
+  TWalkCursor Cursor;
   TWalkTable Rows;
   int Repetitions = 1;
   std::function<void(TWalkTable)> Done;
@@ -81,19 +87,28 @@ void TSnmpReader::Cancel() {
   FClient.Cancel();
 }
 
+void TSnmpReader::StartRun() {
+  // An agent restarted with a new engine ID drops what is meant for the old one: after a run
+  // without an answer (given up, or its one request timed out) the next one finds the engine
+  // again, and the user's keys must still fit it.
+  if (FRun.Abandoned || (FRun.Requests > 0 && FRun.Answers == 0)) FClient.Session.Rediscover();
+  FRun = TReadRun{};
+}
+
+void TSnmpReader::StartConnection() {
+  FBatchLimit = 0;
+  StartRun();
+}
+
 void TSnmpReader::Count(const TSnmpResult& result) {
   ++FRun.Requests;
   if (result.Replied()) {
     ++FRun.Answers;
     FRun.TimeOutsInARow = 0;
-    if (result.Outcome == TSnmpResult::Report) FRun.Report = result.Error;
     return;
   }
-  if (result.Outcome == TSnmpResult::Failed) {
-    FRun.Error = result.Error;
-    // A reply too big for the buffer is an answer all the same.
-    if (TooBig(result)) return;
-  }
+  if (result.Outcome == TSnmpResult::Failed) FRun.Error = result.Error;
+  if (result.Outcome == TSnmpResult::Report) FRun.Report = result.Error;
   ++FRun.TimeOuts;
   if (++FRun.TimeOutsInARow >= 2) FRun.Abandoned = true;
 }
@@ -129,9 +144,7 @@ void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector
                 [done = std::move(done)](TWalkTable table) { done(std::move(table.front())); });
     return;
   }
-  auto job = std::make_shared<TWalkJob>();
-  job->Column = column;
-  job->Asked = column;
+  auto job = std::make_shared<TWalkJob>(column);
   job->Done = std::move(done);
   if (FRun.Abandoned) {
     Later([job] { job->Done({}); });
@@ -142,19 +155,19 @@ void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector
 }
 
 void TSnmpReader::Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& result) {
-  const bool more = result.Ok() && result.Reply.Count() > 0 && !FRun.Abandoned;
-  const std::string name = more ? result.Reply.OidAt(0) : std::string();
-  // An agent that answers with a name not after the one asked for would never end the walk.
-  if (!more || name.compare(0, job->Column.size(), job->Column) != 0 ||
-      CompareOids(name, job->Asked) <= 0) {
+  if (!result.Replied() || FRun.Abandoned) {
+    job->Cursor.Fail();
+  } else {
+    for (const TWalkHit& row : job->Cursor.Accept(result.Reply).Rows) {
+      job->Rows.push_back(WalkRow(result.Reply, row.Binding));
+    }
+  }
+  if (job->Cursor.Done()) {
     job->Done(std::move(job->Rows));
     return;
   }
-  const auto dot = name.rfind('.');
-  job->Rows.push_back(
-      {name, dot == std::string::npos ? name : name.substr(dot + 1), FirstValue(result)});
-  job->Asked = name;
-  Get(name, SnmpTag::GetNextRequest, [this, job](const TSnmpResult& next) { Step(job, next); });
+  Get(job->Cursor.Asking().front(), SnmpTag::GetNextRequest,
+      [this, job](const TSnmpResult& next) { Step(job, next); });
 }
 
 void TSnmpReader::WalkColumns(std::vector<std::string> columns,
@@ -177,9 +190,7 @@ void TSnmpReader::WalkColumns(std::vector<std::string> columns,
     (*next)();
     return;
   }
-  auto job = std::make_shared<TBulkJob>();
-  job->Columns = columns;
-  job->Cursors = columns;
+  auto job = std::make_shared<TBulkJob>(columns);
   job->Rows.resize(columns.size());
   const int perRow = static_cast<int>(columns.size()) * kBindingBudget;
   job->Repetitions = std::clamp((BufferSize - kMessageOverhead) / perRow, 1, kMostRepetitions);
@@ -192,51 +203,28 @@ void TSnmpReader::WalkColumns(std::vector<std::string> columns,
 }
 
 void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
-  std::vector<size_t> asked;
-  TSNMPInfo request = Request(SnmpTag::GetBulkRequest);
-  request.ErrStatus = 0;  // non-repeaters
-  request.ErrIndex = job->Repetitions;
-  for (size_t c = 0; c < job->Columns.size(); ++c) {
-    if (job->Cursors[c].empty()) continue;
-    asked.push_back(c);
-    request.AddVarBind(job->Cursors[c], "", SnmpTag::Null);
-  }
-  if (asked.empty() || FRun.Abandoned) {
+  if (job->Cursor.Done() || FRun.Abandoned) {
     job->Done(std::move(job->Rows));
     return;
   }
-  Send(std::move(request), [this, job, asked](const TSnmpResult& result) {
+  TSNMPInfo request = Request(SnmpTag::GetBulkRequest);
+  request.ErrStatus = 0;  // non-repeaters
+  request.ErrIndex = job->Repetitions;
+  for (const std::string& name : job->Cursor.Asking()) {
+    request.AddVarBind(name, "", SnmpTag::Null);
+  }
+  Send(std::move(request), [this, job](const TSnmpResult& result) {
     if (TooBig(result) && job->Repetitions > 1) {
       job->Repetitions /= 2;
       BulkStep(job);
       return;
     }
-    if (!result.Ok()) {
-      // A walk ends at a request that fails, as a GetNext walk does.
-      job->Done(std::move(job->Rows));
-      return;
-    }
-    const TSNMPInfo& reply = result.Reply;
-    for (size_t b = 0; b < reply.Count(); ++b) {
-      const size_t c = asked[b % asked.size()];
-      std::string& cursor = job->Cursors[c];
-      if (cursor.empty()) continue;
-      const std::string& name = reply.OidAt(b);
-      const std::string& column = job->Columns[c];
-      const bool inside = name.size() > column.size() + 1 && name[column.size()] == '.' &&
-                          name.compare(0, column.size(), column) == 0;
-      if (b < reply.ValueCount() && reply.ValueTypeAt(b) == SnmpTag::EndOfMibView) {
-        cursor.clear();
-      } else if (!inside || CompareOids(name, cursor) <= 0) {
-        cursor.clear();
-      } else {
-        job->Rows[c].push_back({name, name.substr(name.rfind('.') + 1), BindingValue(reply, b)});
-        cursor = name;
+    if (!result.Replied()) {
+      job->Cursor.Fail();
+    } else {
+      for (const TWalkHit& row : job->Cursor.Accept(result.Reply).Rows) {
+        job->Rows[row.Column].push_back(WalkRow(result.Reply, row.Binding));
       }
-    }
-    // A reply without a binding for some column would otherwise ask the same again forever.
-    if (reply.Count() < asked.size()) {
-      for (const size_t c : asked) job->Cursors[c].clear();
     }
     BulkStep(job);
   });

@@ -38,13 +38,15 @@ class TSnmpReader {
   int BufferSize = 8192;
   bool Batched() const { return Version >= 1; }
 
-  // Starts counting a new run.
-  void StartRun() { FRun = TReadRun{}; }
+  // Starts counting a new run; after a run without an answer, the next request rediscovers an
+  // SNMPv3 agent's engine.
+  void StartRun();
+  // A new connection: also the batch limit starts afresh.
+  void StartConnection();
   const TReadRun& Run() const { return FRun; }
 
   // Walks a column with GetNext from its base name; done gets the rows in order. The walk ends
-  // at a request that fails, a name outside the column, or one that does not come after the
-  // one asked for.
+  // as TWalkCursor says.
   void Walk(const std::string& column, std::function<void(std::vector<TWalkRow>)> done);
   // Walks several columns of one table; with GetBulk together, in SNMPv1 one after the other.
   // A column also ends at endOfMibView.

@@ -20,6 +20,8 @@ constexpr int32_t kHostNotFound = 11001;
 constexpr int32_t kConnectionReset = 10054;
 constexpr int32_t kMessageTooLong = 10040;
 constexpr int32_t kNoTimeLimit = -2;
+// Room for any UDP datagram.
+constexpr size_t kLargestDatagram = 65536;
 
 constexpr std::pair<int32_t, const char*> kErrorTexts[] = {
     {10004, "Interrupted system call."},
@@ -212,11 +214,12 @@ void TIdUDPBase::SendDatagram(const std::string& host, int32_t port, const std::
 std::string TIdUDPBase::ReceiveDatagram(std::string& sourceHost, int32_t& sourcePort,
                                         int32_t timeout) {
   bool arrived = false;
-  return ReceiveFrom(sourceHost, sourcePort, timeout, arrived);
+  return ReceiveFrom(sourceHost, sourcePort, timeout, arrived,
+                     static_cast<size_t>(std::max(bufferSize_, 0)));
 }
 
 std::string TIdUDPBase::ReceiveFrom(std::string& sourceHost, int32_t& sourcePort, int32_t timeout,
-                                    bool& arrived) {
+                                    bool& arrived, size_t capacity) {
   arrived = false;
   if (timeout == -1) timeout = receiveTimeout_ == 0 ? kNoTimeLimit : receiveTimeout_;
   if (!binding_.HandleAllocated()) throw EIdConnClosedGracefully();
@@ -244,7 +247,7 @@ std::string TIdUDPBase::ReceiveFrom(std::string& sourceHost, int32_t& sourcePort
     return {};
   }
 
-  std::string buffer(static_cast<size_t>(std::max(bufferSize_, 0)), '\0');
+  std::string buffer(capacity, '\0');
   sockaddr_in source{};
   socklen_t sourceSize = sizeof source;
   // MSG_TRUNC makes recvfrom report the datagram's full length, so a cut one is detected.
@@ -289,31 +292,43 @@ bool TIdSNMP::ExchangeQuery() {
   TSNMPInfo& reply = ReplyInfo();
   reply.Reset();
   session_.Cancel();
+  session_.LargestReply = static_cast<size_t>(std::max(BufferSize(), 0));
   const bool unlimited = ReceiveTimeout() == 0 || ReceiveTimeout() == kNoTimeLimit;
   const TSnmpTime timeout(unlimited ? INT32_MAX : std::max(ReceiveTimeout(), 0));
   session_.Start(query, now(), timeout);
-  SendDatagram(query.TargetHost, query.TargetPort, query.Packet);
+  const std::string address = TIdStack::ResolveHost(query.TargetHost);
+  const int32_t port = query.TargetPort;
+  SendDatagram(address, port, query.Packet);
 
-  // A late reply to an earlier request, or a datagram that is no message, is dropped and the
-  // wait goes on for what is left of the time-out.
+  // A late reply to an earlier request, a datagram that is no message or one from another
+  // address is dropped, and the wait goes on for what is left of the time-out.
   while (true) {
     const TSnmpTime left = std::max(*session_.NextDeadline() - now(), TSnmpTime(0));
     bool arrived = false;
-    std::string packet;
+    std::string packet, sourceHost;
+    int32_t sourcePort = 0;
     try {
-      packet = ReceiveFrom(query.TargetHost, query.TargetPort,
-                           unlimited ? kNoTimeLimit : static_cast<int32_t>(left.count()), arrived);
+      packet = ReceiveFrom(sourceHost, sourcePort,
+                           unlimited ? kNoTimeLimit : static_cast<int32_t>(left.count()), arrived,
+                           kLargestDatagram);
     } catch (const EIdSocketError& error) {
       if (error.LastError != kConnectionReset) throw;
       arrived = false;
     }
     if (!arrived) {
       session_.Cancel();
+      query.TargetHost.clear();
+      query.TargetPort = 0;
       reply.Reset();
       reply.Packet.clear();
       return false;
     }
+    if (sourceHost != address || sourcePort != port) continue;
     const auto received = session_.OnDatagram(packet, reply, now());
-    if (received && received->Kind == TSnmpReceived::Reply) return reply.ErrStatus == 0;
+    if (received && received->Kind == TSnmpReceived::Reply) {
+      query.TargetHost = sourceHost;
+      query.TargetPort = sourcePort;
+      return reply.ErrStatus == 0;
+    }
   }
 }

@@ -71,9 +71,10 @@ class TIdUDPBase {
   std::string ReceiveDatagram(std::string& sourceHost, int32_t& sourcePort, int32_t timeout = -1);
 
  protected:
-  // As ReceiveDatagram; `arrived` tells an empty datagram from none.
+  // As ReceiveDatagram with room for `capacity` octets; `arrived` tells an empty datagram from
+  // none.
   std::string ReceiveFrom(std::string& sourceHost, int32_t& sourcePort, int32_t timeout,
-                          bool& arrived);
+                          bool& arrived, size_t capacity);
 
  private:
   TIdSocketHandle binding_;
@@ -109,8 +110,9 @@ class TIdSNMP : public TIdUDPClient {
   TSNMPInfo& TrapInfo() { return *trapInfo_; }
 
   // Gives the query a fresh request-id, sends it and waits up to ReceiveTimeout for the reply
-  // with that id (other datagrams are dropped). True when it came with error-status 0. Raises
-  // what SendDatagram and ReceiveDatagram raise, except a connection reset (gives false).
+  // with that id and community from the host and port asked (other datagrams are dropped). True
+  // when it came with error-status 0; a reply longer than BufferSize is tooBig. Raises what
+  // SendDatagram and ReceiveDatagram raise, except a connection reset (gives false).
   bool ExchangeQuery();
 
  private:

@@ -48,15 +48,34 @@ std::string TSnmpSession::Start(TSNMPInfo& query, TSnmpTime now, TSnmpTime timeo
   return query.Packet;
 }
 
+void TSnmpSession::LimitSize(const std::string& datagram, TSNMPInfo& reply) const {
+  if (datagram.size() <= LargestReply) return;
+  // What the agent would have answered, had it known the limit.
+  const std::string community = reply.Community();
+  const int32_t version = reply.Version, pduType = reply.PduType, requestId = reply.RequestId;
+  reply.Reset();
+  reply.SetCommunity(community);
+  reply.Version = version;
+  reply.PduType = pduType;
+  reply.RequestId = requestId;
+  reply.ErrStatus = SnmpErrorStatus::TooBig;
+}
+
 std::optional<TSnmpReceived> TSnmpSession::OnSecured(const std::string& datagram, TSNMPInfo& reply,
                                                      TSnmpTime now) {
   for (auto p = pending_.begin(); p != pending_.end(); ++p) {
-    const TUsmReply answer = security_->ProcessReply(datagram, p->MsgId, Seconds(now));
+    const TUsmReply answer =
+        security_->ProcessReply(datagram, {p->MsgId, p->RequestId, p->Discovery}, Seconds(now));
     if (answer.kind == TUsmReply::TKind::Dropped) continue;
     TSnmpReceived received;
     received.RequestId = p->RequestId;
-    if (answer.kind == TUsmReply::TKind::Report && answer.retry && (p->Discovery || !p->Resent)) {
-      // Learnt the engine (the first time), or its clock once: the request goes out again.
+    if (answer.kind == TUsmReply::TKind::Report) {
+      if (!answer.retry || (p->Resent && !p->Discovery)) {
+        // Told when the deadline comes, unless an answer comes first.
+        p->Report = answer.report;
+        return std::nullopt;
+      }
+      // Learnt the engine (at discovery), or its clock once: the request goes out again.
       p->Resent = p->Resent || !p->Discovery;
       p->Discovery = false;
       p->MsgId = NextRequestId();
@@ -65,20 +84,15 @@ std::optional<TSnmpReceived> TSnmpSession::OnSecured(const std::string& datagram
       received.Datagram = security_->Request(p->MsgId, p->Pdu, Seconds(now));
       return received;
     }
-    pending_.erase(p);
-    if (answer.kind == TUsmReply::TKind::Report) {
-      received.Kind = TSnmpReceived::Report;
-      received.ReportKind = answer.report;
-      return received;
-    }
     try {
       reply.DecodePdu(answer.pdu);
     } catch (const ERangeError&) {
-      received.Kind = TSnmpReceived::Report;
-      return received;
+      return std::nullopt;
     }
+    pending_.erase(p);
     reply.Version = 3;
     reply.Packet = datagram;
+    LimitSize(datagram, reply);
     return received;
   }
   return std::nullopt;
@@ -98,18 +112,22 @@ std::optional<TSnmpReceived> TSnmpSession::OnDatagram(const std::string& datagra
     return std::nullopt;
   }
   const auto match = std::find_if(pending_.begin(), pending_.end(), [&reply](const TPending& p) {
-    return p.RequestId == reply.RequestId;
+    return p.RequestId == reply.RequestId && p.Community == reply.Community();
   });
   if (match == pending_.end()) return std::nullopt;
   pending_.erase(match);
+  LimitSize(datagram, reply);
   return TSnmpReceived{TSnmpReceived::Reply, reply.RequestId, TUsmReport::Other, {}};
 }
 
-std::vector<int32_t> TSnmpSession::OnTick(TSnmpTime now) {
-  std::vector<int32_t> expired;
+std::vector<TSnmpReceived> TSnmpSession::OnTick(TSnmpTime now) {
+  std::vector<TSnmpReceived> expired;
   std::erase_if(pending_, [&](const TPending& p) {
     if (p.Deadline > now) return false;
-    expired.push_back(p.RequestId);
+    TSnmpReceived& ended = expired.emplace_back();
+    ended.RequestId = p.RequestId;
+    ended.Kind = p.Report ? TSnmpReceived::Report : TSnmpReceived::TimedOut;
+    ended.ReportKind = p.Report.value_or(TUsmReport::Other);
     return true;
   });
   return expired;

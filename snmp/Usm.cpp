@@ -19,17 +19,14 @@ namespace {
 constexpr size_t kStretchedLength = 1048576;
 constexpr int32_t kSecurityModelUsm = 3;
 constexpr int32_t kMinMaxSize = 484;
+// snmpEngineID is 5 to 32 octets (RFC 3411); messages may carry an empty one.
+constexpr size_t kMinEngineIdLength = 5;
 constexpr size_t kMaxEngineIdLength = 32;
 constexpr size_t kMaxUserNameLength = 32;
 constexpr size_t kAesKeyLength = 16;
 constexpr size_t kSaltLength = 8;
 // A response more than this many seconds older than the engine's time is a replay.
 constexpr int64_t kTimeWindow = 150;
-
-void Wipe(std::string& secret) {
-  OPENSSL_cleanse(secret.data(), secret.size());
-  secret.clear();
-}
 
 const EVP_MD* HashOf(TUsmAuthProtocol protocol) {
   switch (protocol) {
@@ -149,12 +146,35 @@ class TCursor {
   size_t pos_, end_;
 };
 
+// The request-id of a PDU TLV; raises ERangeError when it has none.
+int32_t RequestIdOf(const std::string& pdu) {
+  TCursor outer(pdu, 0, pdu.size());
+  TCursor fields(pdu, outer.Next());
+  const TItem id = fields.Expect(SnmpTag::Integer);
+  if (id.length == 0 || id.length > 8) throw ERangeError();
+  // Two's complement; a leading octet more than needed is tolerated.
+  uint64_t bits = static_cast<uint8_t>(pdu[id.offset]) >= 0x80 ? UINT64_MAX : 0;
+  for (size_t i = id.offset; i < id.End(); ++i) bits = (bits << 8) | static_cast<uint8_t>(pdu[i]);
+  const auto value = static_cast<int64_t>(bits);
+  if (value < INT32_MIN || value > INT32_MAX) throw ERangeError();
+  return static_cast<int32_t>(value);
+}
+
 std::string EmptyGetRequest(int32_t requestId) {
   return MakeTlv(Integer(requestId) + Integer(0) + Integer(0) + MakeTlv("", SnmpTag::Sequence),
                  SnmpTag::GetRequest);
 }
 
 }  // namespace
+
+void WipeSecret(char* octets, size_t size) {
+  OPENSSL_cleanse(octets, size);
+}
+
+void WipeSecret(std::string& secret) {
+  WipeSecret(secret.data(), secret.size());
+  secret.clear();
+}
 
 size_t DigestLength(TUsmAuthProtocol protocol) {
   switch (protocol) {
@@ -183,7 +203,7 @@ std::string PassphraseToKey(TUsmAuthProtocol protocol, const std::string& passph
     stretched.append(passphrase, 0, kStretchedLength - stretched.size());
   }
   std::string key = Hash(protocol, stretched);
-  Wipe(stretched);
+  WipeSecret(stretched);
   return key;
 }
 
@@ -191,7 +211,7 @@ std::string LocalizeKey(TUsmAuthProtocol protocol, const std::string& key,
                         const std::string& engineId) {
   std::string input = key + engineId + key;
   std::string localized = Hash(protocol, input);
-  Wipe(input);
+  WipeSecret(input);
   return localized;
 }
 
@@ -415,21 +435,34 @@ const char* UsmReportText(TUsmReport report) {
   return "Unexpected report from the agent.";
 }
 
-TUsmPeer::TUsmPeer(TUsmUser user) : user_(std::move(user)) {
-  const bool auth = user_.level != TUsmSecurityLevel::NoAuthNoPriv;
-  const bool priv = user_.level == TUsmSecurityLevel::AuthPriv;
-  if (auth && user_.auth == TUsmAuthProtocol::None) {
+TUsmPeer::TUsmPeer(TUsmUser& user) {
+  // Whatever happens below, no passphrase outlives this constructor.
+  struct TWiper {
+    TUsmUser& target;
+    ~TWiper() {
+      WipeSecret(target.authPassphrase);
+      WipeSecret(target.privPassphrase);
+    }
+  } wiper{user};
+  const bool auth = user.level != TUsmSecurityLevel::NoAuthNoPriv;
+  const bool priv = user.level == TUsmSecurityLevel::AuthPriv;
+  if (auth && user.auth == TUsmAuthProtocol::None) {
     throw std::invalid_argument("The security level needs an authentication protocol.");
   }
-  if (priv && user_.priv == TUsmPrivProtocol::None) {
+  if (priv && user.priv == TUsmPrivProtocol::None) {
     throw std::invalid_argument("The security level needs a privacy protocol.");
   }
-  if (user_.name.size() > kMaxUserNameLength) {
+  if (user.name.size() > kMaxUserNameLength) {
     throw std::invalid_argument("The user name is longer than 32 octets.");
   }
-  // The privacy key is stretched and localized with the authentication protocol's hash.
-  if (auth) authMaster_ = PassphraseToKey(user_.auth, user_.authPassphrase);
-  if (priv) privMaster_ = PassphraseToKey(user_.auth, user_.privPassphrase);
+  // The privacy key is stretched and localized with the authentication protocol's hash. The
+  // stretched keys stay, not the passphrases: an engine learnt later needs keys of its own.
+  if (auth) authMaster_ = PassphraseToKey(user.auth, user.authPassphrase);
+  if (priv) privMaster_ = PassphraseToKey(user.auth, user.privPassphrase);
+  user_.name = user.name;
+  user_.level = user.level;
+  user_.auth = user.auth;
+  user_.priv = user.priv;
   // The salt starts anywhere so that restarts do not repeat an IV.
   if (RAND_bytes(reinterpret_cast<unsigned char*>(&salt_), sizeof salt_) != 1) {
     throw std::runtime_error("No random numbers available.");
@@ -437,13 +470,11 @@ TUsmPeer::TUsmPeer(TUsmUser user) : user_(std::move(user)) {
 }
 
 TUsmPeer::~TUsmPeer() {
-  Wipe(user_.authPassphrase);
-  Wipe(user_.privPassphrase);
-  Wipe(authMaster_);
-  Wipe(privMaster_);
+  WipeSecret(authMaster_);
+  WipeSecret(privMaster_);
   for (auto& [engineId, keys] : keys_) {
-    Wipe(keys.authKey);
-    Wipe(keys.privKey);
+    WipeSecret(keys.authKey);
+    WipeSecret(keys.privKey);
   }
 }
 
@@ -509,31 +540,44 @@ bool TUsmPeer::InTimeWindow(const TUsmParameters& usm, int64_t now) const {
 }
 
 void TUsmPeer::Learn(const TUsmParameters& usm, int64_t now) {
+  // Keys are kept for the engine in use only, however many engines rediscovery meets.
+  if (usm.engineId != engine_.id) {
+    for (auto& [engineId, keys] : keys_) {
+      WipeSecret(keys.authKey);
+      WipeSecret(keys.privKey);
+    }
+    keys_.clear();
+  }
   engine_.id = usm.engineId;
   engine_.boots = usm.boots;
   engine_.time = usm.time;
   engine_.learntAt = now;
 }
 
-TUsmReply TUsmPeer::ProcessReply(const std::string& datagram, int32_t msgId, int64_t now) {
+TUsmReply TUsmPeer::ProcessReply(const std::string& datagram, const TUsmExpected& expected,
+                                 int64_t now) {
   TUsmReply reply;
   try {
     const TV3Message message = DecodeV3Message(datagram);
-    if (message.msgId != msgId) return reply;
+    if (message.msgId != expected.msgId) return reply;
     const TUsmParameters& usm = message.usm;
-    const bool authentic = (message.flags & UsmFlag::Auth) != 0;
+    const bool claimsAuth = (message.flags & UsmFlag::Auth) != 0;
     // Only the engine and user this peer talks to can authenticate anything.
-    if (authentic && (!Discovered() || usm.engineId != engine_.id || usm.userName != user_.name)) {
-      return reply;
-    }
     std::string scoped;
-    if (OpenV3Message(datagram, authentic ? KeysFor(engine_.id) : TUsmKeys{}, scoped) !=
-        TOpenResult::Ok) {
-      return reply;
+    const bool authentic = claimsAuth && Discovered() && usm.engineId == engine_.id &&
+                           usm.userName == user_.name &&
+                           OpenV3Message(datagram, KeysFor(engine_.id), scoped) == TOpenResult::Ok;
+    if (!authentic) {
+      // Read as plain text, only a report is taken, and only to be told: an agent that cannot
+      // check the request's digest signs its report with a key that is not ours.
+      if ((message.flags & UsmFlag::Priv) != 0) return reply;
+      scoped = message.data;
     }
     const TScopedPdu pdu = DecodeScopedPdu(scoped);
     const auto tag = static_cast<uint8_t>(pdu.pdu[0]);
+    const int32_t requestId = RequestIdOf(pdu.pdu);
     if (tag == SnmpTag::GetResponse) {
+      if (requestId != expected.requestId || claimsAuth != authentic) return reply;
       // A response comes at the level of the request, and in time.
       const uint8_t level = UsmFlag::Auth | UsmFlag::Priv;
       if ((message.flags & level) != (RequestFlags() & level)) return reply;
@@ -544,11 +588,15 @@ TUsmReply TUsmPeer::ProcessReply(const std::string& datagram, int32_t msgId, int
       reply.kind = TUsmReply::TKind::Response;
       reply.pdu = pdu.pdu;
     } else if (tag == SnmpTag::Report) {
+      // An agent that could not read the request reports with request-id 0.
+      if (requestId != expected.requestId && requestId != 0) return reply;
       reply.kind = TUsmReply::TKind::Report;
       reply.report = ReportKindOf(pdu.pdu);
       // Discovery learns from an unauthenticated report; the time only from an authentic one.
-      if ((reply.report == TUsmReport::UnknownEngineId && !authentic && !usm.engineId.empty()) ||
-          (reply.report == TUsmReport::NotInTimeWindow && authentic)) {
+      const bool engineLearnt = expected.discovery && !authentic &&
+                                reply.report == TUsmReport::UnknownEngineId &&
+                                usm.engineId.size() >= kMinEngineIdLength;
+      if (engineLearnt || (authentic && reply.report == TUsmReport::NotInTimeWindow)) {
         Learn(usm, now);
         reply.retry = true;
       }

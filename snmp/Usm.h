@@ -125,17 +125,34 @@ struct TUsmReply {
   bool retry = false;  // the report taught the engine or its time: send the request again once
 };
 
+// What a reply must match: the request's msgID and request-id, and whether the request was the
+// engine's discovery (the only time an unauthenticated report may teach the engine).
+struct TUsmExpected {
+  int32_t msgId = 0;
+  int32_t requestId = 0;
+  bool discovery = false;
+};
+
+// Overwrites the octets of a secret before they are freed or reused.
+void WipeSecret(char* octets, size_t size);
+void WipeSecret(std::string& secret);
+
 // The security state towards one agent: the engine discovered, keys per engine, the salt.
 class TUsmPeer {
  public:
+  // Derives the user's keys and wipes the passphrases in user: from here on only keys are kept.
   // Raises std::invalid_argument when the level lacks its protocol or passphrase, or the name is
   // over 32 octets (no secret is ever part of the text).
-  explicit TUsmPeer(TUsmUser user);
+  explicit TUsmPeer(TUsmUser& user);
+  explicit TUsmPeer(TUsmUser&& user) : TUsmPeer(user) {}
   ~TUsmPeer();
   TUsmPeer(const TUsmPeer&) = delete;
   TUsmPeer& operator=(const TUsmPeer&) = delete;
 
   bool Discovered() const { return !engine_.id.empty(); }
+  // Forgets the engine, so that the next request discovers it again (an agent restarted with a
+  // new engine ID drops what is meant for the old one).
+  void ForgetEngine() { engine_ = TUsmEngine{}; }
   // The largest message this side takes, told to the agent in every request.
   int32_t MaxSize = 65507;
   const TUsmEngine& Engine() const { return engine_; }
@@ -145,9 +162,11 @@ class TUsmPeer {
   // A request carrying the PDU at the user's level, timed for `now` (seconds, caller's clock).
   // Raises std::logic_error before discovery.
   std::string Request(int32_t msgId, const std::string& pdu, int64_t now);
-  // What a datagram answers to the request with msgId. Malformed, unauthentic, out-of-window and
-  // mismatched datagrams are Dropped.
-  TUsmReply ProcessReply(const std::string& datagram, int32_t msgId, int64_t now);
+  // What a datagram answers to the expected request. Malformed, unauthentic, out-of-window and
+  // mismatched responses are Dropped. A plain report is read even when its digest fails, so that
+  // it can be told; only the discovery's unauthenticated unknownEngineID report (with an ID of 5
+  // to 32 octets) and an authentic notInTimeWindow report change what the peer knows.
+  TUsmReply ProcessReply(const std::string& datagram, const TUsmExpected& expected, int64_t now);
 
  private:
   const TUsmKeys& KeysFor(const std::string& engineId);

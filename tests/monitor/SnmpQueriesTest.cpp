@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SnmpAgents.h"
 #include "SnmpQueries.h"
 #include "SnmpSimFixture.h"
+#include "WalkCursor.h"
 
 namespace {
 
@@ -128,6 +130,50 @@ INSTANTIATE_TEST_SUITE_P(Queries, CompareOidsTest,
                                            TOidOrderCase{"1.3.7", "1.3.6.5", 1},
                                            TOidOrderCase{"1.3.4294967295", "1.3.4294967294", 1},
                                            TOidOrderCase{"", "1", -1}));
+
+// One reply of one binding to a walk of ifIndex: a row, or the end of the walk.
+struct TCursorCase {
+  const char* name;
+  const char* oid;
+  int32_t type;
+  int32_t errStatus;
+  bool row;
+};
+
+TSNMPInfo WalkReply(const std::vector<std::pair<std::string, int32_t>>& bindings,
+                    int32_t errStatus = 0) {
+  TSNMPInfo reply(nullptr);
+  reply.PduType = SnmpTag::GetResponse;
+  reply.ErrStatus = errStatus;
+  for (const auto& [oid, type] : bindings) reply.AddVarBind(oid, "1", type);
+  return reply;
+}
+
+class WalkCursorTest : public ::testing::TestWithParam<TCursorCase> {};
+TEST_P(WalkCursorTest, TakesRowsOfTheColumnOnly) {
+  TWalkCursor cursor({"1.3.6.1.2.1.2.2.1.1"});
+  const TCursorCase& c = GetParam();
+  const TSNMPInfo reply =
+      *c.oid == '\0' ? WalkReply({}) : WalkReply({{c.oid, c.type}}, c.errStatus);
+  const TWalkCursor::TStep step = cursor.Accept(reply);
+  EXPECT_EQ(step.Rows.size(), c.row ? 1u : 0u);
+  EXPECT_EQ(step.Done, !c.row);
+  EXPECT_EQ(cursor.Asking(), c.row ? std::vector<std::string>{c.oid} : std::vector<std::string>{});
+}
+INSTANTIATE_TEST_SUITE_P(
+    Queries, WalkCursorTest,
+    ::testing::Values(
+        TCursorCase{"Row", "1.3.6.1.2.1.2.2.1.1.7", SnmpTag::Integer, 0, true},
+        TCursorCase{"SiblingColumnSharingItsText", "1.3.6.1.2.1.2.2.1.10.1", SnmpTag::Counter32, 0,
+                    false},
+        TCursorCase{"NextColumn", "1.3.6.1.2.1.2.2.1.2.1", SnmpTag::OctetString, 0, false},
+        TCursorCase{"TheColumnItself", "1.3.6.1.2.1.2.2.1.1", SnmpTag::Integer, 0, false},
+        TCursorCase{"ColumnAndADot", "1.3.6.1.2.1.2.2.1.1.", SnmpTag::Integer, 0, false},
+        TCursorCase{"EndOfMibView", "1.3.6.1.2.1.2.2.1.1.7", SnmpTag::EndOfMibView, 0, false},
+        TCursorCase{"ErrorStatus", "1.3.6.1.2.1.2.2.1.1.7", SnmpTag::Integer,
+                    SnmpErrorStatus::NoSuchName, false},
+        TCursorCase{"NoBinding", "", 0, 0, false}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 struct TLwCase {
   const char* text;

@@ -4,6 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <chrono>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "../settings/FakeSecretStore.h"
 #include "PassphraseDialog.h"
@@ -52,6 +56,25 @@ class Version3 : public TWindowTest {
     return "Avail: " + FormatNumber(UnitsToMegabytes(value(4), value(5)), 1, QLocale::system()) +
            " Mb";
   }
+  // The client on the test's clock: deadlines pass when the test says so.
+  void Expire() {
+    Form->IdSNMP1.Now = [this] { return Time; };
+    Time += 60000;
+    Form->IdSNMP1.CheckDeadlines();
+  }
+  // Connects to a host that answers with reports only: the deadline passes once the discovery's
+  // report and the request's have come.
+  void ConnectAwaitingReports(const QString& host) {
+    Form->IdSNMP1.Now = [this] { return Time; };
+    Form->acDisconnect->trigger();
+    Form->cbxHost->setEditText(host);
+    const int before = Form->IdSNMP1.Received();
+    Form->acConnect->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+    Expire();
+    WaitIdle();
+  }
+  QString Status() const { return Form->lblStatus->text(); }
   TPassphraseDialog* Dialog() const {
     auto* dialog = Form->findChild<TPassphraseDialog*>();
     return dialog && dialog->isVisible() ? dialog : nullptr;
@@ -59,7 +82,14 @@ class Version3 : public TWindowTest {
 
   static inline std::unique_ptr<TSnmpdAgent> Snmpd;
   TFakeSecretStore* Store = nullptr;
+  int64_t Time = 1000000;
 };
+
+// snmpsimd's options for user corvane-auth (SHA) at an engine.
+std::vector<std::string> SimUser(const std::string& engineId) {
+  return {"--v3-engine-id=" + engineId, "--v3-user=corvane-auth", "--v3-auth-key=pewter-auth-sha",
+          "--v3-auth-proto=SHA"};
+}
 
 TEST_F(Version3, AuthPrivOverIPv4AndIPv6ReadsWhatNetSnmpReads) {
   Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
@@ -107,11 +137,11 @@ TEST_F(Version3, WrongDigestKeepsTheKeyringAndOnlyAuthenticatedPassphrasesReplac
   Use("corvane-priv", TSecurityLevel::AuthPriv, TAuthProtocol::Sha256);
   Keep("corvane-priv", Host(), "not-the-passphrase", "pewter-priv-aes");
   const auto stored = Store->Entries;
-  ConnectTo(Host());
+  ConnectAwaitingReports(Host());
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_EQ(Boxes.Shown[0].Kind, "error");
   EXPECT_EQ(Boxes.Shown[0].Text, "Wrong digest (wrong passphrase?).");
-  EXPECT_EQ(Form->lblStatus->text(), Host() + ": Wrong digest (wrong passphrase?).");
+  EXPECT_EQ(Status(), Host() + ": Wrong digest (wrong passphrase?).");
   EXPECT_FALSE(Connected());
   EXPECT_EQ(RowCount(Form->ScrollBox2) + RowCount(Form->ScrollBox3), 0);
   EXPECT_EQ(QFile(log).size(), 0);
@@ -127,7 +157,13 @@ TEST_F(Version3, WrongDigestKeepsTheKeyringAndOnlyAuthenticatedPassphrasesReplac
     EXPECT_TRUE(dialog->chkRemember->isChecked());
     dialog->edtAuth->setText(right ? "pewter-auth-256" : "still-not-the-passphrase");
     dialog->edtPriv->setText("pewter-priv-aes");
+    const int before = Form->IdSNMP1.Received();
     dialog->accept();
+    if (!right) {
+      // The agent's reports end nothing: the request's deadline does.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+      Expire();
+    }
     WaitIdle();
     EXPECT_EQ(Connected(), right) << Form->lblStatus->text().toStdString();
     if (!right) {
@@ -139,8 +175,86 @@ TEST_F(Version3, WrongDigestKeepsTheKeyringAndOnlyAuthenticatedPassphrasesReplac
             "pewter-auth-256");
 
   Use("nobody-here", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::Sha);
-  ConnectTo(Host());
+  Boxes.Answers = {true};  // overwrite the log
+  ConnectAwaitingReports(Host());
   EXPECT_EQ(Boxes.Shown.back().Text, "Unknown user name.");
+
+  // A user without privacy asked for it: the agent says so, and no passphrase is blamed.
+  Use("corvane-auth", TSecurityLevel::AuthPriv, TAuthProtocol::Sha);
+  Keep("corvane-auth", Host(), "pewter-auth-sha", "pewter-priv-aes");
+  Boxes.Answers = {true};
+  ConnectAwaitingReports(Host());
+  EXPECT_EQ(Boxes.Shown.back().Text, "Unsupported security level.");
+  EXPECT_EQ(Status(), Host() + ": Unsupported security level.");
+}
+
+TEST_F(Version3, AReportDuringAPollIsToldButIsNoAnswer) {
+  Use("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha);
+  Keep("corvane-auth", Host(), "pewter-auth-sha", "");
+  Form->IdSNMP1.Now = [this] { return Time; };
+  ConnectTo(Host());
+  ASSERT_TRUE(Connected()) << Status().toStdString();
+  EXPECT_TRUE(Form->Metrics.Values.Values().Up);
+  // The passphrase changed on the agent's side: it reports wrongDigest to every request.
+  Form->IdSNMP1.Session.SetSecurity(std::make_shared<TUsmPeer>(
+      TUsmUser{"corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
+               TUsmPrivProtocol::None, "changed-on-the-agent", ""}));
+  const int before = Form->IdSNMP1.Received();
+  Form->acRefresh->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+  Expire();
+  WaitIdle();
+  EXPECT_TRUE(Status().startsWith("No answer from " + Host() + " since "))
+      << Status().toStdString();
+  EXPECT_TRUE(Status().endsWith(": Wrong digest (wrong passphrase?).")) << Status().toStdString();
+  EXPECT_FALSE(Form->Metrics.Values.Values().Up);
+  EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+TEST_F(Version3, SnmpSimsWrongDigestReportIsToldForAWrongPassphraseOrProtocol) {
+  TSnmpSimAgent sim;
+  sim.Start(Data("poll1"), SimUser("8000000001020304"));
+  // Another host text for each case, so that what the keyring does with the first case's
+  // passphrases cannot touch the second's.
+  const struct {
+    QString Host;
+    TAuthProtocol Auth;
+    QString Passphrase;
+  } cases[] = {
+      {HostOf(sim), TAuthProtocol::Sha, "not-the-passphrase"},
+      {QStringLiteral("localhost:%1").arg(sim.Port()), TAuthProtocol::Md5, "pewter-auth-sha"}};
+  for (const auto& wrong : cases) {
+    Use("corvane-auth", TSecurityLevel::AuthNoPriv, wrong.Auth);
+    Keep("corvane-auth", wrong.Host, wrong.Passphrase, "");
+    ConnectAwaitingReports(wrong.Host);
+    ASSERT_FALSE(Boxes.Shown.empty()) << Status().toStdString();
+    EXPECT_EQ(Boxes.Shown.back().Text, "Wrong digest (wrong passphrase?).");
+    EXPECT_EQ(Status(), wrong.Host + ": Wrong digest (wrong passphrase?).");
+  }
+}
+
+TEST_F(Version3, AnAgentRestartedWithANewEngineIdIsFoundAgainAtTheNextPoll) {
+  TSnmpSimAgent sim;
+  sim.Start(Data("poll1"), SimUser("8000000001020304"));
+  Use("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha);
+  Keep("corvane-auth", HostOf(sim), "pewter-auth-sha", "");
+  Form->IdSNMP1.Now = [this] { return Time; };
+  ConnectTo(HostOf(sim));
+  ASSERT_TRUE(Connected()) << Status().toStdString() << sim.Log();
+
+  // The new engine drops what is meant for the old one: the poll (one request) times out.
+  sim.Start(Data("poll1"), SimUser("8000000001020399"));
+  const int sent = Form->IdSNMP1.Sent();
+  Form->acRefresh->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Sent() > sent; }, 5000));
+  Expire();
+  WaitIdle();
+  EXPECT_TRUE(Status().startsWith("No answer from ")) << Status().toStdString();
+
+  // The next poll finds the engine again, and the user's keys fit it.
+  Refresh();
+  EXPECT_TRUE(Status().startsWith("Last poll ")) << Status().toStdString() << sim.Log();
+  EXPECT_TRUE(Find<TGauge>("ProcessorGauge768")->HasPosition());
 }
 
 // A keyring that never answers holds no Connect up: Disconnect ends the wait, and while that

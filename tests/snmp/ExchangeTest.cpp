@@ -95,11 +95,13 @@ TEST(Exchange, NoAgentGivesFalseAfterTheTimeout) {
   EXPECT_EQ(0, snmp.QueryInfo().TargetPort);
 }
 
-TEST(Exchange, LateReplyToAnEarlierRequestIsDropped) {
+TEST(Exchange, LateRepliesJunkAndOtherPortsAreDropped) {
   TFakeUdpAgent agent([](const std::string& request) {
     const int32_t id = RequestIdOf(request);
-    return std::vector<std::string>{Reply(request, id - 1, "stale"), "\x30",
-                                    Reply(request, id, "fresh")};
+    return TFakeUdpAgent::TOutgoing{
+        {Reply(request, id - 1, "stale"), "\x30", std::string(9000, 'x'),
+         Reply(request, id + 1, std::string(9000, 'x')), Reply(request, id, "fresh")},
+        {Reply(request, id, "forged")}};
   });
   TIdSNMP snmp;
   AimAt(snmp, agent.Port(), 2000);
@@ -122,19 +124,16 @@ TEST(Exchange, OnlyMismatchedRepliesEndInTheTimeout) {
   EXPECT_EQ(0u, snmp.ReplyInfo().Count());
 }
 
-TEST(Exchange, DatagramLongerThanTheBufferIsMessageTooLong) {
-  TFakeUdpAgent agent(
-      [](const std::string&) { return std::vector<std::string>{std::string(9000, 'x')}; });
+TEST(Exchange, ReplyLongerThanTheBufferIsTooBig) {
+  TFakeUdpAgent agent([](const std::string& request) {
+    return std::vector<std::string>{Reply(request, RequestIdOf(request), std::string(9000, 'x'))};
+  });
   TIdSNMP snmp;
   AimAt(snmp, agent.Port(), 2000);
   PrepareGet(snmp, "1.3.6.1.2.1.1.5.0");
-  try {
-    snmp.ExchangeQuery();
-    FAIL() << "no error raised";
-  } catch (const EIdSocketError& error) {
-    EXPECT_EQ(10040, error.LastError);
-    EXPECT_STREQ("Socket Error # 10040\r\nMessage too long.", error.what());
-  }
+  EXPECT_FALSE(snmp.ExchangeQuery());
+  EXPECT_EQ(SnmpErrorStatus::TooBig, snmp.ReplyInfo().ErrStatus);
+  EXPECT_EQ(0u, snmp.ReplyInfo().Count());
 }
 
 TEST(Exchange, UnresolvableHostIsHostNotFound) {

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -208,11 +209,23 @@ TUsmUser User(const std::string& name, TUsmSecurityLevel level, TUsmAuthProtocol
           authPass, privPass};
 }
 
+// Request-ids of the PDUs of the discovery report and the authNoPriv response above.
+constexpr int32_t kDiscoveryRequestId = 0x4BE6AA3B;
+constexpr int32_t kAuthRequestId = 0x6C6151C8;
+
 TEST(UsmPeer, LearnsTheEngineAndDropsWhatIsNotItsAnswer) {
-  TUsmPeer peer(User("corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
-                     "pewter-auth-sha"));
+  TUsmUser user = User("corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
+                       "pewter-auth-sha");
+  const char* passphrase = user.authPassphrase.data();
+  const size_t length = user.authPassphrase.size();
+  TUsmPeer peer(user);
+  // Only the keys stay: the passphrase's octets are overwritten, not merely let go.
+  EXPECT_TRUE(user.authPassphrase.empty());
+  EXPECT_TRUE(std::all_of(passphrase, passphrase + length, [](char c) { return c == 0; }));
+
   EXPECT_THROW(peer.Request(1, "", 0), std::logic_error);
-  const TUsmReply discovery = peer.ProcessReply(kDiscoveryReport, 0x5EA8D5C0, 100);
+  const TUsmReply discovery =
+      peer.ProcessReply(kDiscoveryReport, {0x5EA8D5C0, kDiscoveryRequestId, true}, 100);
   EXPECT_EQ(TUsmReply::TKind::Report, discovery.kind);
   EXPECT_TRUE(discovery.retry);
   EXPECT_EQ(kEngine, peer.Engine().id);
@@ -220,15 +233,18 @@ TEST(UsmPeer, LearnsTheEngineAndDropsWhatIsNotItsAnswer) {
 
   std::string tampered = kAuthResponse;
   tampered[138] ^= 0x01;
-  const auto kind = [&peer](const std::string& datagram, int32_t msgId, int64_t now) {
-    return peer.ProcessReply(datagram, msgId, now).kind;
+  const auto kind = [&peer](const std::string& datagram, int32_t msgId, int32_t requestId,
+                            int64_t now) {
+    return peer.ProcessReply(datagram, {msgId, requestId, false}, now).kind;
   };
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D73, 101));
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(tampered, 0x38E78D72, 101));
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse.substr(0, 100), 0x38E78D72, 101));
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D73, kAuthRequestId, 101));
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D72, kAuthRequestId + 1, 101));
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(tampered, 0x38E78D72, kAuthRequestId, 101));
+  EXPECT_EQ(TUsmReply::TKind::Dropped,
+            kind(kAuthResponse.substr(0, 100), 0x38E78D72, kAuthRequestId, 101));
   // Engine time 3 at 100: at 400 the reply's time 3 is far outside the window.
-  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D72, 400));
-  const TUsmReply answer = peer.ProcessReply(kAuthResponse, 0x38E78D72, 101);
+  EXPECT_EQ(TUsmReply::TKind::Dropped, kind(kAuthResponse, 0x38E78D72, kAuthRequestId, 400));
+  const TUsmReply answer = peer.ProcessReply(kAuthResponse, {0x38E78D72, kAuthRequestId}, 101);
   ASSERT_EQ(TUsmReply::TKind::Response, answer.kind);
   EXPECT_EQ("309", FirstValue(answer.pdu));
 }
@@ -264,14 +280,15 @@ class TUdpClient {
   TUdpClient& operator=(const TUdpClient&) = delete;
 
   // Sends the request and gives the first reply the peer does not drop (Dropped after 3 s).
-  TUsmReply Exchange(TUsmPeer& peer, const std::string& request, int32_t msgId, int64_t now) {
+  TUsmReply Exchange(TUsmPeer& peer, const std::string& request, const TUsmExpected& expected,
+                     int64_t now) {
     send(socket_, request.data(), request.size(), 0);
     pollfd waiter{socket_, POLLIN, 0};
     std::string buffer(65536, '\0');
     while (poll(&waiter, 1, 3000) > 0) {
       const ssize_t count = recv(socket_, buffer.data(), buffer.size(), 0);
       if (count < 0) break;
-      TUsmReply reply = peer.ProcessReply(buffer.substr(0, count), msgId, now);
+      TUsmReply reply = peer.ProcessReply(buffer.substr(0, count), expected, now);
       if (reply.kind != TUsmReply::TKind::Dropped) return reply;
     }
     return {};
@@ -308,10 +325,11 @@ class AgainstSnmpdUsm : public ::testing::Test {
   static TUsmReply Get(TUsmPeer& peer, int64_t now) {
     TUdpClient client(port_);
     if (!peer.Discovered()) {
-      const TUsmReply discovery = client.Exchange(peer, peer.DiscoveryRequest(1, 1), 1, 0);
+      const TUsmReply discovery =
+          client.Exchange(peer, peer.DiscoveryRequest(1, 1), {1, 1, true}, 0);
       EXPECT_TRUE(discovery.retry);
     }
-    return client.Exchange(peer, peer.Request(2, GetRequestPdu(2), now), 2, now);
+    return client.Exchange(peer, peer.Request(2, GetRequestPdu(2), now), {2, 2}, now);
   }
 
   static inline std::unique_ptr<TTempDir> work_;
@@ -328,7 +346,8 @@ struct TAgentCase {
 
 class AgentCaseTest : public AgainstSnmpdUsm, public ::testing::WithParamInterface<TAgentCase> {};
 TEST_P(AgentCaseTest, AnswersLikeNetSnmp) {
-  TUsmPeer peer(GetParam().user);
+  TUsmUser user = GetParam().user;
+  TUsmPeer peer(user);
   const TUsmReply reply = Get(peer, 0);
   if (GetParam().report != TUsmReport::Other) {
     EXPECT_EQ(TUsmReply::TKind::Report, reply.kind);

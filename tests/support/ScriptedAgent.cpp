@@ -197,24 +197,32 @@ std::string TScriptedMib::Reply(const std::string& request) const {
 }
 
 TScriptedAgent::TScriptedAgent(std::string community) : community_(std::move(community)) {
-  udp_ = std::make_unique<TFakeUdpAgent>([this](const std::string& request) {
-    {
-      const std::lock_guard<std::mutex> guard(lock_);
-      received_.push_back(request);
-    }
-    if (Silent) return std::vector<std::string>{};
-    if (const int delay = DelayMicroseconds; delay > 0) usleep(static_cast<useconds_t>(delay));
-    TSNMPInfo probe(nullptr);
-    try {
-      probe.DecodeMessage(request);
-    } catch (const ERangeError&) {
-      return std::vector<std::string>{};
-    }
-    if (probe.Community() != community_) return std::vector<std::string>{};
-    std::string answer = Mib.Answer(request);
-    if (answer.empty()) return std::vector<std::string>{};
-    return std::vector<std::string>{answer};
-  });
+  udp_ = std::make_unique<TFakeUdpAgent>(
+      TFakeUdpAgent::TForgingHandler([this](const std::string& request) {
+        TFakeUdpAgent::TOutgoing outgoing;
+        {
+          const std::lock_guard<std::mutex> guard(lock_);
+          received_.push_back(request);
+          if (forger_) outgoing = forger_(request);
+        }
+        if (Silent) return outgoing;
+        if (const int delay = DelayMicroseconds; delay > 0) usleep(static_cast<useconds_t>(delay));
+        TSNMPInfo probe(nullptr);
+        try {
+          probe.DecodeMessage(request);
+        } catch (const ERangeError&) {
+          return outgoing;
+        }
+        if (probe.Community() != community_) return outgoing;
+        std::string answer = Mib.Answer(request);
+        if (!answer.empty()) outgoing.Replies.push_back(std::move(answer));
+        return outgoing;
+      }));
+}
+
+void TScriptedAgent::SetForger(TForger forger) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  forger_ = std::move(forger);
 }
 
 TScriptedAgent::~TScriptedAgent() {
@@ -269,6 +277,23 @@ void FillHost(TScriptedMib& mib, int interfaces) {
     mib.Set(column + "5." + index, 2, std::to_string(area.Size));
     mib.Set(column + "6." + index, 2, std::to_string(area.Used));
   }
+}
+
+std::string ForgedReply(const std::string& request, const std::string& community,
+                        const std::string& value, int32_t type, int32_t idShift) {
+  TSNMPInfo first(nullptr);
+  first.DecodeMessage(request);
+  // Read again in its own community, which keeps the version.
+  TSNMPInfo asked(nullptr);
+  asked.SetCommunity(first.Community());
+  asked.DecodeMessage(request);
+  TSNMPInfo reply(nullptr);
+  reply.SetCommunity(community);
+  reply.Version = asked.Version;
+  reply.PduType = SnmpTag::GetResponse;
+  reply.RequestId = asked.RequestId + idShift;
+  for (size_t i = 0; i < asked.Count(); ++i) reply.AddVarBind(asked.OidAt(i), value, type);
+  return reply.EncodeMessage();
 }
 
 std::string MaskedHex(const std::string& datagram) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -42,7 +43,8 @@ class TScriptedMib {
 };
 
 // A scripted agent on a free 127.0.0.1 port serving a TScriptedMib: it records every request
-// datagram, can answer after a delay, and can fall silent.
+// datagram, can answer after a delay, can fall silent, and can let a forger send datagrams
+// ahead of each answer.
 class TScriptedAgent {
  public:
   explicit TScriptedAgent(std::string community = "pewter");
@@ -51,8 +53,13 @@ class TScriptedAgent {
   TScriptedMib Mib;
   std::atomic<int> DelayMicroseconds{0};
   std::atomic<bool> Silent{false};
+  // What the forger gives for a request goes out before the answer: Replies from the agent's
+  // own port (a forger who spoofs its address), FromOtherPort from another one.
+  using TForger = std::function<TFakeUdpAgent::TOutgoing(const std::string& request)>;
+  void SetForger(TForger forger);
 
   uint16_t Port() const { return udp_->Port(); }
+  uint16_t OtherPort() const { return udp_->OtherPort(); }
   int Requests() const { return udp_->Requests(); }
   // The request datagrams received so far, in order.
   std::vector<std::string> Received() const;
@@ -62,12 +69,18 @@ class TScriptedAgent {
   std::string community_;
   mutable std::mutex lock_;
   std::vector<std::string> received_;
+  TForger forger_;
   std::unique_ptr<TFakeUdpAgent> udp_;
 };
 
 // A host with `interfaces` interfaces (in ifTable and ifXTable), two processors and three
 // storage areas (one of a type that is not shown), in the layout the monitors walk.
 void FillHost(TScriptedMib& mib, int interfaces);
+
+// A v1 or v2c reply to request, with its request-id moved by idShift, in the community given,
+// that answers every binding asked for with the value (of the BER type).
+std::string ForgedReply(const std::string& request, const std::string& community,
+                        const std::string& value, int32_t type = 2, int32_t idShift = 0);
 
 // The octets of a datagram in hexadecimal, with the request-id's content replaced by "ID" so
 // that recordings of different runs compare equal.

@@ -196,27 +196,38 @@ bool WaitForAgent(uint16_t port, const std::string& community, int timeoutMs) {
   return answered;
 }
 
-void TSnmpSimAgent::Start(const std::string& dataDir) {
+void TSnmpSimAgent::Start(const std::string& dataDir, const std::vector<std::string>& v3Options) {
   Stop();
   if (port_ == 0) port_ = FreeUdpPort();
   // A fresh index cache each time, so swapped data files are read again.
-  const std::string cache = work_.Path() + "/cache" + std::to_string(++starts_);
+  const std::string cache = work_.Path() + "/cache" + std::to_string(starts_ + 1);
   std::filesystem::create_directory(cache);
   chmod(cache.c_str(), 0777);
-  std::vector<std::string> argv = {
-      "snmpsimd", "--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_),
-      "--data-dir=" + dataDir, "--cache-dir=" + cache, "--logging-method=stderr"};
-  if (geteuid() == 0) {
-    argv.push_back("--process-user=nobody");
-    argv.push_back("--process-group=nogroup");
-  }
-  process_.Start(argv, {}, work_.Path() + "/snmpsimd.log");
-
   std::string community;
   for (const auto& entry : std::filesystem::directory_iterator(dataDir)) {
     if (entry.path().extension() == ".snmprec") community = entry.path().stem().string();
   }
   if (community.empty()) throw std::runtime_error("no .snmprec file in " + dataDir);
+  std::string data = dataDir;
+  if (!v3Options.empty()) {
+    // For an empty context name snmpsimd takes the file named after its first transport.
+    data = work_.Path() + "/data" + std::to_string(starts_ + 1);
+    std::filesystem::create_directory(data);
+    const std::string file = dataDir + "/" + community + ".snmprec";
+    std::filesystem::copy_file(file, data + "/" + community + ".snmprec");
+    std::filesystem::copy_file(file, data + "/1.3.6.1.6.1.1.0.snmprec");
+  }
+  ++starts_;
+  std::vector<std::string> argv = {"snmpsimd", "--cache-dir=" + cache, "--logging-method=stderr"};
+  if (geteuid() == 0) {
+    argv.push_back("--process-user=nobody");
+    argv.push_back("--process-group=nogroup");
+  }
+  // The engine's options come first: the endpoint and data that follow belong to it.
+  argv.insert(argv.end(), v3Options.begin(), v3Options.end());
+  argv.push_back("--agent-udpv4-endpoint=127.0.0.1:" + std::to_string(port_));
+  argv.push_back("--data-dir=" + data);
+  process_.Start(argv, {}, work_.Path() + "/snmpsimd.log");
   RequireAnswer(port_, community, "snmpsimd", Log());
 }
 
@@ -275,8 +286,14 @@ std::vector<std::string> NetSnmpWalk(uint16_t port, const std::string& community
   return NetSnmpTool(version == "1" ? "snmpwalk" : "snmpbulkwalk", port, community, oid, version);
 }
 
-TFakeUdpAgent::TFakeUdpAgent(THandler handler) : handler_(std::move(handler)) {
+TFakeUdpAgent::TFakeUdpAgent(THandler handler)
+    : TFakeUdpAgent(TForgingHandler([handler = std::move(handler)](const std::string& request) {
+        return TOutgoing{handler(request), {}};
+      })) {}
+
+TFakeUdpAgent::TFakeUdpAgent(TForgingHandler handler) : handler_(std::move(handler)) {
   socket_ = BoundLoopbackSocket(port_);
+  otherSocket_ = BoundLoopbackSocket(otherPort_);
   thread_ = std::thread([this] { Serve(); });
 }
 
@@ -284,6 +301,7 @@ TFakeUdpAgent::~TFakeUdpAgent() {
   stop_ = true;
   thread_.join();
   close(socket_);
+  close(otherSocket_);
 }
 
 void TFakeUdpAgent::Serve() {
@@ -297,8 +315,13 @@ void TFakeUdpAgent::Serve() {
                                    reinterpret_cast<sockaddr*>(&source), &size);
     if (count < 0) continue;
     ++requests_;
-    for (const std::string& answer : handler_(buffer.substr(0, static_cast<size_t>(count)))) {
-      sendto(socket_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&source), size);
+    const TOutgoing outgoing = handler_(buffer.substr(0, static_cast<size_t>(count)));
+    for (const auto& [from, datagrams] : {std::pair{otherSocket_, &outgoing.FromOtherPort},
+                                          std::pair{socket_, &outgoing.Replies}}) {
+      for (const std::string& datagram : *datagrams) {
+        sendto(from, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&source),
+               size);
+      }
     }
   }
 }

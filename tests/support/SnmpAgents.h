@@ -65,8 +65,10 @@ class TSnmpSimAgent {
   TSnmpSimAgent& operator=(const TSnmpSimAgent&) = delete;
 
   // Starts on a free port (the same port as before when it ran already) and waits until it
-  // answers; throws std::runtime_error when it does not within 20 s.
-  void Start(const std::string& dataDir);
+  // answers; throws std::runtime_error when it does not within 20 s. With v3 options (an engine
+  // first: "--v3-engine-id=...", then "--v3-user=..." and its keys) it also serves SNMPv3, the
+  // data files answering the empty context name.
+  void Start(const std::string& dataDir, const std::vector<std::string>& v3Options = {});
   // Stops and starts again on the same port with another data directory.
   void Restart(const std::string& dataDir) { Start(dataDir); }
   void Stop();
@@ -113,22 +115,30 @@ std::vector<std::string> NetSnmpWalk(uint16_t port, const std::string& community
                                      const std::string& oid, const std::string& version = "1");
 
 // A scripted peer on a 127.0.0.1 UDP port: for each datagram it receives, the handler gives the
-// datagrams to send back to its source.
+// datagrams to send back to its source, from its own port and, as a stranger would, from
+// another one (those first).
 class TFakeUdpAgent {
  public:
+  struct TOutgoing {
+    std::vector<std::string> Replies;
+    std::vector<std::string> FromOtherPort;
+  };
   using THandler = std::function<std::vector<std::string>(const std::string& request)>;
+  using TForgingHandler = std::function<TOutgoing(const std::string& request)>;
   explicit TFakeUdpAgent(THandler handler);
+  explicit TFakeUdpAgent(TForgingHandler handler);
   ~TFakeUdpAgent();
   TFakeUdpAgent(const TFakeUdpAgent&) = delete;
   TFakeUdpAgent& operator=(const TFakeUdpAgent&) = delete;
   uint16_t Port() const { return port_; }
+  uint16_t OtherPort() const { return otherPort_; }
   int Requests() const { return requests_; }
 
  private:
   void Serve();
-  THandler handler_;
-  int socket_ = -1;
-  uint16_t port_ = 0;
+  TForgingHandler handler_;
+  int socket_ = -1, otherSocket_ = -1;
+  uint16_t port_ = 0, otherPort_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> requests_{0};
   std::thread thread_;
