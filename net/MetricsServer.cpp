@@ -77,7 +77,7 @@ QString TMetricsServer::Listen(const QString& address) {
   const std::optional<TListenAddress> where = ParseListenAddress(address, error);
   if (!where) return error;
   auto server = std::make_unique<THttpServer>(
-      THttpResource{"/metrics", ContentType, [this] { return RenderMetrics(Values.Values()); }});
+      THttpResource{"/metrics", ContentType, [this] { return Render(); }});
   const QString failure = server->Listen(where->Host, where->Port);
   if (!failure.isEmpty()) return failure;
   FServer = std::move(server);

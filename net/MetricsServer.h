@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHostAddress>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
-
-#include "Metrics.h"
 
 class THttpServer;
 
@@ -19,8 +19,8 @@ struct TListenAddress {
 // port from 1 to 65535; on other text, nothing, and why in error.
 std::optional<TListenAddress> ParseListenAddress(const QString& text, QString& error);
 
-// GET /metrics over HTTP with the values of Values, from the event loop, within the limits of
-// THttpServer; 404 for other paths.
+// GET /metrics over HTTP with the text Render gives (the engine renders it), from the event loop,
+// within the limits of THttpServer; 404 for other paths.
 class TMetricsServer {
  public:
   TMetricsServer();
@@ -28,7 +28,8 @@ class TMetricsServer {
   TMetricsServer(const TMetricsServer&) = delete;
   TMetricsServer& operator=(const TMetricsServer&) = delete;
 
-  TMetrics Values;
+  // The text of each answer, made afresh for every request; may throw (500).
+  std::function<QByteArray()> Render = [] { return QByteArray(); };
 
   // Serves at address from now on, or nowhere when it is empty. The address served (or tried)
   // already changes nothing. For one that cannot be served, the message to show; then nothing

@@ -3,8 +3,6 @@
 #include <QRegularExpression>
 #include <stdexcept>
 
-#include "Clock.h"
-
 QString ClockTime(const QTime& time, const QLocale& locale) {
   // Qt's long time format names the time zone; only the clock time is wanted.
   QString timeFormat = locale.timeFormat(QLocale::LongFormat);
@@ -49,10 +47,10 @@ void TActivityLog::Open(const QString& path, bool append) {
   }
 }
 
-void TActivityLog::WriteRow(const QString& tag, const QString& item,
+void TActivityLog::WriteRow(const QDateTime& moment, const QString& tag, const QString& item,
                             const QString& value) noexcept {
   if (!FFile.isOpen()) return;
-  const QString row = LogRow(Clock::Now(), QLocale::system(), tag, item, value);
+  const QString row = LogRow(moment, QLocale::system(), tag, item, value);
   // Each row goes to the disk at once, so the file can be followed while it grows.
   FFile.write((row + QStringLiteral("\r\n")).toLocal8Bit());
   FFile.flush();

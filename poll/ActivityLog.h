@@ -37,8 +37,9 @@ class TActivityLog {
   // Creates the file, or truncates it, or with append keeps its rows and writes after them;
   // raises std::runtime_error with the reason on failure.
   void Open(const QString& path, bool append = false);
-  // Appends one row stamped with the current time; failures are dropped.
-  void WriteRow(const QString& tag, const QString& item, const QString& value) noexcept;
+  // Appends one row stamped with moment (local time); failures are dropped.
+  void WriteRow(const QDateTime& moment, const QString& tag, const QString& item,
+                const QString& value) noexcept;
   // Closes the file if it is open; never fails.
   void Close() noexcept;
   bool IsOpen() const { return FFile.isOpen(); }

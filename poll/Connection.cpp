@@ -96,7 +96,7 @@ void TConnection::SetInterval(int minutes) {
   }
 }
 
-void TConnection::Poll(std::initializer_list<TItemKind> kinds,
+void TConnection::Poll(const std::vector<TItemKind>& kinds,
                        std::function<void(std::exception_ptr)> done) {
   const auto wanted = [&kinds](TItemKind kind) {
     return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();

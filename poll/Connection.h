@@ -2,17 +2,17 @@
 
 #include <exception>
 #include <functional>
-#include <initializer_list>
+#include <vector>
 
 #include "Monitors.h"
 #include "SnmpReader.h"
 
 // The sequences of one connection on the reader: the probe, discovery and each poll, with the
-// three monitors. It shows nothing itself: rows and updates go to the functions the window
-// gives, and every sequence ends in its done function (never while it is being started).
+// three monitors. Rows and updates go to the functions its poller gives, and every sequence ends
+// in its done function (never while it is being started).
 class TConnection {
  public:
-  explicit TConnection(TSnmpClient& client) : Reader(client) {}
+  explicit TConnection(TRequester& requester) : Reader(requester) {}
 
   TSnmpReader Reader;
   TProcessorMonitor Processors;
@@ -38,7 +38,7 @@ class TConnection {
   void SetInterval(int minutes);
   // One poll of the given kinds, in the order processors, interfaces, storage. Its sysUpTime
   // readings keep Identity's up-time; with batched reads a poll without interfaces reads one.
-  void Poll(std::initializer_list<TItemKind> kinds, std::function<void(std::exception_ptr)> done);
+  void Poll(const std::vector<TItemKind>& kinds, std::function<void(std::exception_ptr)> done);
   // One more reading of the interfaces whose last poll came too soon after their baselines to
   // give rates; it takes that poll's place.
   void FollowUp(std::function<void(std::exception_ptr)> done);

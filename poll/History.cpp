@@ -5,30 +5,29 @@
 
 #include "Computations.h"
 
-void TrimHistory(TChartSeries& series, int interval, int pointsPerPage) {
+void TrimHistory(THistorySeries& series, int interval, int pointsPerPage) {
   const auto count = static_cast<int64_t>(series.Points.size());
   if (count > 0 && count * interval > pointsPerPage) series.Points.pop_back();
 }
 
-void StepHistory(TChartSeries& series, double value, int interval, const QColor& color) {
+void StepHistory(THistorySeries& series, double value, int interval) {
   auto& points = series.Points;
   if (points.empty()) {
-    points.push_back({0, value, color});
+    points.push_back({0, value});
     return;
   }
   const auto count = static_cast<double>(points.size());
-  points.push_back({count * interval, points.back().Y, color});
+  points.push_back({count * interval, points.back().Y});
   for (size_t i = points.size() - 1; i >= 1; --i) points[i].Y = points[i - 1].Y;
   points[0].Y = value;
 }
 
-void PushValue(TChartSeries& series, double value, int interval, int pointsPerPage,
-               const QColor& color) {
+void PushValue(THistorySeries& series, double value, int interval, int pointsPerPage) {
   TrimHistory(series, interval, pointsPerPage);
-  StepHistory(series, value, interval, color);
+  StepHistory(series, value, interval);
 }
 
-double AutoHeightMaximum(const std::vector<TChartSeries>& series) {
+double AutoHeightMaximum(const std::vector<THistorySeries>& series) {
   double largest = 0;
   if (series.empty()) return largest;
   const size_t count = series[0].Points.size();

@@ -1,4 +1,3 @@
-#include <QLocale>
 #include <cmath>
 
 #include "ActivityLog.h"
@@ -10,10 +9,6 @@ namespace {
 
 QString Text(const TReadValue& value) {
   return value.Ok() ? QString::fromLocal8Bit(value.Text) : QString();
-}
-
-QString ValueLabel(int32_t index) {
-  return QStringLiteral("lblInterfaceVal%1").arg(index);
 }
 
 // An octet counter's reading, as wide as the counter.
@@ -137,7 +132,7 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
     if (values.size() <= 6) FUnnamed.push_back(List.Count());
     interface.Descr = QStringLiteral("Interface %1").arg(interface.Index);
   }
-  interface.History = NewHistory({InColor, OutColor}, 1);
+  interface.History = NewHistory(2, 1);
   const TRowSpec rowSpec{TItemKind::Interface, interface.Index, interface.Descr, 1};
   List.Add(QString::number(interface.Index), std::move(record));
   return rowSpec;
@@ -156,6 +151,14 @@ std::optional<TRowSpec> TInterfaceMonitor::Name(int read, const TItemValues& val
   if (!values.at(0).Ok() || values[0].Text.empty()) return std::nullopt;
   interface.Descr = Text(values[0]);
   return TRowSpec{TItemKind::Interface, interface.Index, interface.Descr, 1};
+}
+
+std::vector<TRowSpec> TInterfaceMonitor::Rows() const {
+  std::vector<TRowSpec> rows;
+  for (int i = 0; i < List.Count(); ++i) {
+    rows.push_back({TItemKind::Interface, List.Record(i).Index, List.Record(i).Descr, 1});
+  }
+  return rows;
 }
 
 std::vector<TItemRead> TInterfaceMonitor::PollReads() const {
@@ -198,13 +201,15 @@ TRowUpdate TInterfaceMonitor::FollowUp(int read, const TItemValues& values, bool
 
 TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& values,
                                       bool autoHeight, bool inPlace) {
-  TRowUpdate update{TItemKind::Interface, interface.Index, {}, {}, &interface.History, {}, {}};
-  const QLocale locale = QLocale::system();
+  TRowUpdate update;
+  update.Kind = TItemKind::Interface;
+  update.Index = interface.Index;
+  update.History = &interface.History;
   // A sysUpTime that came but is no number is the agent's fault and is reported; one that did
   // not come leaves this poll without rates.
   std::optional<uint32_t> now;
   if (values.at(0).Ok()) now = StrToLW(values[0].Text);
-  QString missing = now ? QString() : MissingText(values[0]);
+  TMissing missing = now ? TMissing::None : MissingOf(values[0]);
 
   // A new counter discontinuity time: the counters were reset or replaced since the baseline.
   TCounterLimits limits{interface.CounterBits, interface.KnownSpeed, false};
@@ -218,26 +223,25 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
   struct TDirection {
     TCounterReading& Last;
     const TReadValue& Value;
-    const char* Caption;
-    const char* Label;
+    TPolledValue& Rate;
+    std::optional<uint64_t>& Raw;
     const QString& Tag;
   };
   const TDirection directions[] = {
-      {interface.In, values.at(1), "In: %1", "lblInterfaceIn%1", LogTag::InterfaceIn},
-      {interface.Out, values.at(2), "Out: %1", "lblInterfaceOut%1", LogTag::InterfaceOut},
+      {interface.In, values.at(1), update.In, update.Raw.InOctets, LogTag::InterfaceIn},
+      {interface.Out, values.at(2), update.Out, update.Raw.OutOctets, LogTag::InterfaceOut},
   };
   update.Raw.Name = interface.Descr;
   update.Raw.SpeedBits = interface.ReportedSpeed;
   update.Raw.CounterBits = interface.CounterBits;
-  std::optional<uint64_t>* raws[] = {&update.Raw.InOctets, &update.Raw.OutOctets};
   std::optional<double> percent;
   bool measuring = false;
   for (int s = 0; s < 2; ++s) {
     const TDirection& direction = directions[s];
     std::optional<double> rate;
-    QString why = missing;
+    TMissing why = missing;
     const std::optional<uint64_t> octets = Octets(direction.Value, interface.CounterBits);
-    *raws[s] = octets;
+    direction.Raw = octets;
     if (now && octets) {
       const TRateStep step = NextReading(direction.Last, *octets, *now, limits);
       switch (step.Kind) {
@@ -247,51 +251,48 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
                              UtilisationPercent(step.Octets, interface.Speed, step.Elapsed));
           break;
         case TRateStep::NoBaseline:
-          why = NoValueText::NewBaseline;
+          why = TMissing::NewBaseline;
           break;
         case TRateStep::Restarted:
-          why = NoValueText::Restarted;
+          why = TMissing::Restarted;
           break;
         case TRateStep::TooShort:
-          why = NoValueText::Measuring;
+          why = TMissing::Measuring;
           measuring = true;
           break;
         case TRateStep::Reset:
-          why = NoValueText::CountersReset;
+          why = TMissing::CountersReset;
           break;
       }
     } else if (now) {
-      why = direction.Value.Ok() ? NoValueText::NoValue : MissingText(direction.Value);
+      why = direction.Value.Ok() ? TMissing::NoValue : MissingOf(direction.Value);
     }
-    if (missing.isEmpty()) missing = why;
+    if (missing == TMissing::None) missing = why;
 
-    const QString label = QString::fromLatin1(direction.Label).arg(interface.Index);
-    TChartSeries& series = interface.History.Series[static_cast<size_t>(s)];
+    THistorySeries& series = interface.History.Series[static_cast<size_t>(s)];
     const double value = rate ? *rate : std::nan("");
     if (inPlace && !series.Points.empty()) {
       // A reading that stands in the place of the poll before it, which had no rate.
       series.Points.front().Y = value;
     } else {
       TrimHistory(series, Setup.Interval, Setup.GraphLength);
-      StepHistory(series, value, Setup.Interval, series.Color);
+      StepHistory(series, value, Setup.Interval);
     }
     if (rate) {
-      update.Labels.emplace_back(
-          label, QString::fromLatin1(direction.Caption).arg(FormatNumber(*rate, 2, locale) + " K"));
+      direction.Rate.Value = rate;
       if (interface.History.AxisMaximum < *rate)
         interface.History.AxisMaximum = RoundToTenth(*rate);
-      update.Log.push_back({direction.Tag, interface.Descr, FormatGeneral(*rate, locale)});
+      update.Log.push_back({direction.Tag, interface.Descr, *rate});
     } else {
-      update.Labels.emplace_back(label, QString::fromLatin1(direction.Caption).arg(why));
+      direction.Rate.Missing = why;
     }
   }
   interface.Measuring = measuring;
   if (percent) {
     update.Gauge = RoundToInt(*percent);
-    update.Labels.insert(update.Labels.begin(),
-                         {ValueLabel(interface.Index), FormatNumber(*percent, 2, locale) + "%"});
+    update.Percent.Value = percent;
   } else {
-    update.Labels.insert(update.Labels.begin(), {ValueLabel(interface.Index), missing});
+    update.Percent.Missing = missing;
   }
   if (autoHeight) interface.History.AxisMaximum = AutoHeightMaximum(interface.History.Series);
   return update;

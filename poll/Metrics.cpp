@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "SnmpReader.h"
+#include "Requester.h"
 
 namespace {
 
@@ -78,6 +78,10 @@ QByteArray EscapeLabelValue(const QString& value) {
 }
 
 QByteArray RenderMetrics(const TMetricsValues& values) {
+  return RenderMetrics(std::vector<TMetricsValues>{values});
+}
+
+QByteArray RenderMetrics(const std::vector<TMetricsValues>& hosts) {
   TFamily up{"corvane_up",
              "gauge",
              "Whether the last poll of the host got answers (1) or not (0); 0 while not "
@@ -107,34 +111,36 @@ QByteArray RenderMetrics(const TMetricsValues& values) {
                "Used part of the storage area (hrStorageUsed times its allocation unit).",
                {}};
 
-  const TLabels host{{"host", values.Host}};
-  up.Add(host, values.Up ? "1" : "0");
-  if (values.PollSeconds) duration.Add(host, Number(*values.PollSeconds));
-  if (values.PollRequests) requests.Add(host, Number(*values.PollRequests));
-  for (const auto& [key, raw] : values.Items) {
-    const QString index = QString::number(key.second);
-    switch (key.first) {
-      case TItemKind::Processor:
-        if (raw.Load) load.Add({{"host", values.Host}, {"index", index}}, Number(*raw.Load));
-        break;
-      case TItemKind::Interface: {
-        const TLabels item{{"host", values.Host}, {"interface", raw.Name}, {"index", index}};
-        const std::pair<const char*, const std::optional<uint64_t>*> directions[] = {
-            {"in", &raw.InOctets}, {"out", &raw.OutOctets}};
-        for (const auto& [direction, counter] : directions) {
-          if (!*counter) continue;
-          TLabels labels = item;
-          labels.emplace_back("direction", QString::fromLatin1(direction));
-          octets.Add(labels, Number(**counter));
+  for (const TMetricsValues& values : hosts) {
+    const TLabels host{{"host", values.Host}};
+    up.Add(host, values.Up ? "1" : "0");
+    if (values.PollSeconds) duration.Add(host, Number(*values.PollSeconds));
+    if (values.PollRequests) requests.Add(host, Number(*values.PollRequests));
+    for (const auto& [key, raw] : values.Items) {
+      const QString index = QString::number(key.second);
+      switch (key.first) {
+        case TItemKind::Processor:
+          if (raw.Load) load.Add({{"host", values.Host}, {"index", index}}, Number(*raw.Load));
+          break;
+        case TItemKind::Interface: {
+          const TLabels item{{"host", values.Host}, {"interface", raw.Name}, {"index", index}};
+          const std::pair<const char*, const std::optional<uint64_t>*> directions[] = {
+              {"in", &raw.InOctets}, {"out", &raw.OutOctets}};
+          for (const auto& [direction, counter] : directions) {
+            if (!*counter) continue;
+            TLabels labels = item;
+            labels.emplace_back("direction", QString::fromLatin1(direction));
+            octets.Add(labels, Number(**counter));
+          }
+          if (raw.SpeedBits > 0) speed.Add(item, Number(static_cast<double>(raw.SpeedBits) / 8));
+          break;
         }
-        if (raw.SpeedBits > 0) speed.Add(item, Number(static_cast<double>(raw.SpeedBits) / 8));
-        break;
-      }
-      case TItemKind::Storage: {
-        const TLabels item{{"host", values.Host}, {"area", raw.Name}, {"index", index}};
-        if (raw.SizeBytes) size.Add(item, Number(*raw.SizeBytes));
-        if (raw.UsedBytes) used.Add(item, Number(*raw.UsedBytes));
-        break;
+        case TItemKind::Storage: {
+          const TLabels item{{"host", values.Host}, {"area", raw.Name}, {"index", index}};
+          if (raw.SizeBytes) size.Add(item, Number(*raw.SizeBytes));
+          if (raw.UsedBytes) used.Add(item, Number(*raw.UsedBytes));
+          break;
+        }
       }
     }
   }
@@ -170,23 +176,23 @@ void TMetrics::Connect(const QString& host) {
   FConnected = true;
 }
 
-void TMetrics::StartPoll() {
+void TMetrics::StartPoll(int64_t now) {
   FPending.clear();
-  FPollTimer.start();
+  FPollStart = now;
 }
 
 void TMetrics::Add(const TRowUpdate& update) {
   if (FConnected) FPending[{update.Kind, update.Index}] = update.Raw;
 }
 
-void TMetrics::EndPoll(const TReadRun& run) {
+void TMetrics::EndPoll(const TReadRun& run, int64_t now) {
   if (!FConnected) return;
   for (auto& [key, raw] : FPending) FValues.Items[key] = std::move(raw);
   FPending.clear();
   if (run.Requests > 0) FValues.Up = run.Answers > 0;
-  if (FPollTimer.isValid()) {
-    FValues.PollSeconds = static_cast<double>(FPollTimer.nsecsElapsed()) / 1e9;
-    FPollTimer.invalidate();
+  if (FPollStart) {
+    FValues.PollSeconds = static_cast<double>(now - *FPollStart) / 1e3;
+    FPollStart.reset();
   }
   FValues.PollRequests = run.Requests;
 }

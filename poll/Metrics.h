@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
 #include <map>
@@ -23,8 +22,9 @@ struct TMetricsValues {
   std::map<std::pair<TItemKind, int32_t>, TRawValues> Items;  // by kind and index
 };
 
-// The values in the Prometheus text exposition format (version 0.0.4), independent of the
-// locale: a family per metric that has samples, a value that did not come left out.
+// The values of each host in the Prometheus text exposition format (version 0.0.4), independent
+// of the locale: a family per metric that has samples, a value that did not come left out.
+QByteArray RenderMetrics(const std::vector<TMetricsValues>& hosts);
 QByteArray RenderMetrics(const TMetricsValues& values);
 
 // An alert that stands, as the metrics name it.
@@ -41,26 +41,27 @@ QByteArray RenderAlertMetrics(const std::vector<TActiveAlert>& alerts);
 // A label value as the format wants it: backslash, double quote and line feed escaped.
 QByteArray EscapeLabelValue(const QString& value);
 
-// The values as the window's connection and polls change them. Items of a poll show once the
-// poll has ended, so a scrape never sees half of one; items that a poll did not ask for keep
-// the values of their own last poll.
+// The values of one host as its connection and polls change them. Items of a poll show once
+// the poll has ended, so a scrape never sees half of one; items that a poll did not ask for
+// keep the values of their own last poll. Times are milliseconds of the poller's clock.
 class TMetrics {
  public:
+  explicit TMetrics(const QString& host = QString()) { FValues.Host = host; }
   const TMetricsValues& Values() const { return FValues; }
 
   // A connection to host has come through: up, no poll yet.
   void Connect(const QString& host);
-  void StartPoll();
+  void StartPoll(int64_t now);
   // One item's values of the poll under way.
   void Add(const TRowUpdate& update);
   // The poll under way has ended: up when it got answers (unchanged when it asked nothing).
-  void EndPoll(const TReadRun& run);
+  void EndPoll(const TReadRun& run, int64_t now);
   // Nothing but the last host, down.
   void Disconnect();
 
  private:
   TMetricsValues FValues;
   std::map<std::pair<TItemKind, int32_t>, TRawValues> FPending;
-  QElapsedTimer FPollTimer;
+  std::optional<int64_t> FPollStart;
   bool FConnected = false;
 };

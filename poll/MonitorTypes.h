@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -9,15 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "Chart.h"
+#include "History.h"
 
-// What the monitors ask to read, what they get back, and what they give the window to show.
+// What the monitors ask to read, what they get back, and what they give their consumers: numbers
+// and states, never texts for the screen.
 
 enum class TItemKind { Processor, Interface, Storage };
-
-// Colours of the series: incoming traffic, and outgoing traffic or storage use.
-inline const QColor InColor{0, 128, 0};
-inline const QColor OutColor{0, 0, 255};
 
 // One value read for an item: its text and type, or why there is none.
 enum class TValueState {
@@ -63,17 +59,28 @@ struct TRowSpec {
   double AxisMaximum = 0;  // the storage chart's fixed total
 };
 
-// The points and value axis of one item's chart.
-struct TItemHistory {
-  std::vector<TChartSeries> Series;
-  double AxisMaximum = 0;
-};
-
 // A row for the activity log, written when the options ask for its kind at that moment.
 struct TLogLine {
   QString Tag;
   QString Item;
-  QString Value;
+  double Value = 0;  // a processor's load is a whole number
+};
+
+// Why a value of a poll is missing.
+enum class TMissing {
+  None,
+  NoAnswer,      // the request timed out, or could not be sent
+  NoValue,       // the agent answered without it (an error status, or no such object)
+  Restarted,     // the agent's up-time went back: it restarted
+  NewBaseline,   // the first reading of a counter, which a rate needs a second one for
+  Measuring,     // too soon after the last reading to give a rate
+  CountersReset  // the counters were reset or announced a discontinuity
+};
+
+// A number of one poll, or why there is none.
+struct TPolledValue {
+  std::optional<double> Value;
+  TMissing Missing = TMissing::None;  // when there is no value
 };
 
 // The values of one poll as the agent gave them, for consumers beyond the screen.
@@ -86,13 +93,19 @@ struct TRawValues {
   std::optional<uint64_t> SizeBytes, UsedBytes;  // storage area
 };
 
-// What one poll of one item changes on the screen and in the log.
+// What one poll of one item found.
 struct TRowUpdate {
   TItemKind Kind = TItemKind::Processor;
   int32_t Index = 0;
-  std::optional<int> Gauge;                         // nothing: no value this time
-  std::vector<std::pair<QString, QString>> Labels;  // object name, text
-  const TItemHistory* History = nullptr;            // the chart after this poll
+  // The gauge's percent: a processor's load (not held within 0 to 100), an interface's
+  // utilisation or a storage area's use, rounded; nothing: no value this time.
+  std::optional<int> Gauge;
+  // Interfaces: the utilisation in percent, and the rates in and out in Kbit/s.
+  TPolledValue Percent, In, Out;
+  // Storage areas: the size and the used part, in Mb.
+  double TotalMegabytes = 0;
+  TPolledValue UsedMegabytes;
+  const TItemHistory* History = nullptr;  // the chart after this poll
   std::vector<TLogLine> Log;
   TRawValues Raw;
 };
@@ -104,17 +117,7 @@ struct TDeviceIdentity {
   std::optional<uint32_t> UpTime;  // sysUpTime of the last reading, hundredths of a second
 };
 
-// Texts of a value label when a poll has no number to show.
-namespace NoValueText {
-inline const QString NoAnswer = QStringLiteral("no answer");
-inline const QString NoValue = QStringLiteral("no value");
-inline const QString Restarted = QStringLiteral("agent restarted");
-inline const QString NewBaseline = QStringLiteral("new baseline");
-inline const QString Measuring = QStringLiteral("measuring");
-inline const QString CountersReset = QStringLiteral("counters reset");
-}  // namespace NoValueText
-
-// "no answer" or "no value" for a value that did not come.
-inline const QString& MissingText(const TReadValue& value) {
-  return value.State == TValueState::NoAnswer ? NoValueText::NoAnswer : NoValueText::NoValue;
+// Why a value that did not come is missing: no answer, or no value.
+inline TMissing MissingOf(const TReadValue& value) {
+  return value.State == TValueState::NoAnswer ? TMissing::NoAnswer : TMissing::NoValue;
 }

@@ -38,15 +38,14 @@ TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
   return read;
 }
 
-TItemHistory NewHistory(std::initializer_list<QColor> colors, double axisMaximum) {
+TItemHistory NewHistory(int count, double axisMaximum) {
   TItemHistory history;
-  for (const QColor& color : colors)
-    history.Series.push_back({TSeriesKind::Line, color, false, {}});
+  history.Series.resize(static_cast<size_t>(count));
   history.AxisMaximum = axisMaximum;
   return history;
 }
 
 void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup) {
-  TChartSeries& target = history.Series.at(static_cast<size_t>(series));
-  PushValue(target, value, setup.Interval, setup.GraphLength, target.Color);
+  PushValue(history.Series.at(static_cast<size_t>(series)), value, setup.Interval,
+            setup.GraphLength);
 }

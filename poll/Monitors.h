@@ -22,6 +22,8 @@ class TProcessorMonitor {
 
   // One row per walked processor, in walk order; a non-numeric index raises EConvertError.
   std::vector<TRowSpec> Discover(const std::vector<TWalkRow>& rows);
+  // The rows of the processors found, in order.
+  std::vector<TRowSpec> Rows() const;
   // Each processor's load.
   std::vector<TItemRead> PollReads() const;
   TRowUpdate Poll(int item, const TItemValues& values);
@@ -50,6 +52,8 @@ class TInterfaceMonitor {
   std::vector<TItemRead> NameReads();
   // The row of a named interface with its new caption, or nothing.
   std::optional<TRowSpec> Name(int read, const TItemValues& values);
+  // The rows of the interfaces found, in order, with their present captions.
+  std::vector<TRowSpec> Rows() const;
   // sysUpTime and both octet counters of each interface, with batched reads (SNMPv2c and 3)
   // also its ifCounterDiscontinuityTime.
   std::vector<TItemRead> PollReads() const;
@@ -92,6 +96,8 @@ class TStorageMonitor {
   // that are no numbers raise EConvertError; an area whose size, unit or type did not come is
   // left out.
   std::optional<TRowSpec> Discover(int item, const TItemValues& values);
+  // The rows of the areas kept, in order.
+  std::vector<TRowSpec> Rows() const;
   // Each area's use.
   std::vector<TItemRead> PollReads() const;
   TRowUpdate Poll(int item, const TItemValues& values);
@@ -112,8 +118,8 @@ TWalkedCells Cells(const std::vector<std::string>& columns, const TWalkTable& ta
 TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
                        const TWalkedCells& walked);
 
-// An empty chart history with one series per colour and the given value-axis maximum.
-TItemHistory NewHistory(std::initializer_list<QColor> colors, double axisMaximum);
+// An empty chart history of count series and the given value-axis maximum.
+TItemHistory NewHistory(int count, double axisMaximum);
 
 // Pushes a value (NaN: a gap) into one series of a history, as the chart's push rule says.
 void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup);

@@ -1,6 +1,5 @@
 #include "SnmpReader.h"
 
-#include <QTimer>
 #include <algorithm>
 
 #include "Oids.h"
@@ -75,42 +74,9 @@ TReadValue FirstValue(const TSnmpResult& result) {
   return BindingValue(result.Reply, 0);
 }
 
-void TSnmpReader::Later(std::function<void()> f) {
-  const uint64_t generation = FGeneration;
-  QTimer::singleShot(0, &FClient, [this, generation, f = std::move(f)] {
-    if (generation == FGeneration) f();
-  });
-}
-
-void TSnmpReader::Cancel() {
-  ++FGeneration;
-  FClient.Cancel();
-}
-
-void TSnmpReader::StartRun() {
-  // An agent restarted with a new engine ID drops what is meant for the old one: after a run
-  // without an answer (given up, or its one request timed out) the next one finds the engine
-  // again, and the user's keys must still fit it.
-  if (FRun.Abandoned || (FRun.Requests > 0 && FRun.Answers == 0)) FClient.Session.Rediscover();
-  FRun = TReadRun{};
-}
-
 void TSnmpReader::StartConnection() {
   FBatchLimit = 0;
   StartRun();
-}
-
-void TSnmpReader::Count(const TSnmpResult& result) {
-  ++FRun.Requests;
-  if (result.Replied()) {
-    ++FRun.Answers;
-    FRun.TimeOutsInARow = 0;
-    return;
-  }
-  if (result.Outcome == TSnmpResult::Failed) FRun.Error = result.Error;
-  if (result.Outcome == TSnmpResult::Report) FRun.Report = result.Error;
-  ++FRun.TimeOuts;
-  if (++FRun.TimeOutsInARow >= 2) FRun.Abandoned = true;
 }
 
 TSNMPInfo TSnmpReader::Request(int32_t pduType) const {
@@ -122,13 +88,7 @@ TSNMPInfo TSnmpReader::Request(int32_t pduType) const {
 }
 
 void TSnmpReader::Send(TSNMPInfo request, std::function<void(const TSnmpResult&)> done) {
-  const uint64_t generation = FGeneration;
-  FClient.Send(std::move(request),
-               [this, generation, done = std::move(done)](const TSnmpResult& result) {
-                 if (generation != FGeneration) return;
-                 Count(result);
-                 done(result);
-               });
+  FRequester.Send(std::move(request), std::move(done));
 }
 
 void TSnmpReader::Get(const std::string& oid, int32_t pduType,
@@ -146,7 +106,7 @@ void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector
   }
   auto job = std::make_shared<TWalkJob>(column);
   job->Done = std::move(done);
-  if (FRun.Abandoned) {
+  if (Abandoned()) {
     Later([job] { job->Done({}); });
     return;
   }
@@ -155,7 +115,7 @@ void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector
 }
 
 void TSnmpReader::Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& result) {
-  if (!result.Replied() || FRun.Abandoned) {
+  if (!result.Replied() || Abandoned()) {
     job->Cursor.Fail();
   } else {
     for (const TWalkHit& row : job->Cursor.Accept(result.Reply).Rows) {
@@ -195,7 +155,7 @@ void TSnmpReader::WalkColumns(std::vector<std::string> columns,
   const int perRow = static_cast<int>(columns.size()) * kBindingBudget;
   job->Repetitions = std::clamp((BufferSize - kMessageOverhead) / perRow, 1, kMostRepetitions);
   job->Done = std::move(done);
-  if (FRun.Abandoned) {
+  if (Abandoned()) {
     Later([job] { job->Done(std::move(job->Rows)); });
     return;
   }
@@ -203,7 +163,7 @@ void TSnmpReader::WalkColumns(std::vector<std::string> columns,
 }
 
 void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
-  if (job->Cursor.Done() || FRun.Abandoned) {
+  if (job->Cursor.Done() || Abandoned()) {
     job->Done(std::move(job->Rows));
     return;
   }
@@ -270,7 +230,7 @@ void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
       job->Values.push_back(*item.Known[at]);
       continue;
     }
-    if (at < item.Oids.size() && !FRun.Abandoned) {
+    if (at < item.Oids.size() && !Abandoned()) {
       Get(item.Oids[at], SnmpTag::GetRequest, [this, job](const TSnmpResult& result) {
         job->Values.push_back(FirstValue(result));
         Next(job);
@@ -344,7 +304,7 @@ void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
     job->Done(nullptr);
     return;
   }
-  if (bindings == 0 || FRun.Abandoned) {
+  if (bindings == 0 || Abandoned()) {
     // Nothing to ask, or a run given up: the values are what is known, the rest unanswered.
     if (!hand(end, fill([](const std::string&) { return TReadValue{}; }))) return;
     Later([this, job] { NextBatch(job); });

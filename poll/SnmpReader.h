@@ -8,26 +8,14 @@
 #include <vector>
 
 #include "MonitorTypes.h"
-#include "SnmpClient.h"
+#include "Requester.h"
 
-// What one run of reads (a Connect's discovery, or one poll) came to.
-struct TReadRun {
-  int Requests = 0;
-  int Answers = 0;
-  int TimeOuts = 0;
-  int TimeOutsInARow = 0;
-  // Two requests in a row went unanswered: the rest of the run is skipped.
-  bool Abandoned = false;
-  QString Error;   // the last socket error, if any
-  QString Report;  // the last SNMPv3 report's text, if any
-};
-
-// Walks and item reads on the client, one request at a time in the order they are asked for.
+// Walks and item reads on the requester, one request at a time in the order they are asked for.
 // In SNMPv1 every value takes a request of its own; in SNMPv2c walks go by GetBulk, several
 // columns together, and item reads share multi-binding requests with one sysUpTime each.
 class TSnmpReader {
  public:
-  explicit TSnmpReader(TSnmpClient& client) : FClient(client) {}
+  explicit TSnmpReader(TRequester& requester) : FRequester(requester) {}
   TSnmpReader(const TSnmpReader&) = delete;
   TSnmpReader& operator=(const TSnmpReader&) = delete;
 
@@ -38,12 +26,11 @@ class TSnmpReader {
   int BufferSize = 8192;
   bool Batched() const { return Version >= 1; }
 
-  // Starts counting a new run; after a run without an answer, the next request rediscovers an
-  // SNMPv3 agent's engine.
-  void StartRun();
+  // Starts counting a new run (see TRequester::StartRun).
+  void StartRun() { FRequester.StartRun(); }
   // A new connection: also the batch limit starts afresh.
   void StartConnection();
-  const TReadRun& Run() const { return FRun; }
+  const TReadRun& Run() const { return FRequester.Run(); }
 
   // Walks a column with GetNext from its base name; done gets the rows in order. The walk ends
   // as TWalkCursor says.
@@ -59,7 +46,7 @@ class TSnmpReader {
             std::function<void(std::exception_ptr)> done);
 
   // Forgets the walk or read under way; none of its functions runs again.
-  void Cancel();
+  void Cancel() { FRequester.Cancel(); }
 
   // Sends one request as it is, counted in the run.
   void Send(TSNMPInfo request, std::function<void(const TSnmpResult&)> done);
@@ -70,19 +57,17 @@ class TSnmpReader {
   struct TBulkJob;
   TSNMPInfo Request(int32_t pduType) const;
   void Get(const std::string& oid, int32_t pduType, std::function<void(const TSnmpResult&)> done);
-  void Count(const TSnmpResult& result);
   void Next(const std::shared_ptr<TReadJob>& job);
   void NextBatch(const std::shared_ptr<TReadJob>& job);
   void Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& result);
   void BulkStep(const std::shared_ptr<TBulkJob>& job);
   // Runs f from the event loop unless cancelled first.
-  void Later(std::function<void()> f);
+  void Later(std::function<void()> f) { FRequester.Later(std::move(f)); }
+  bool Abandoned() const { return FRequester.Run().Abandoned; }
 
-  TSnmpClient& FClient;
-  TReadRun FRun;
+  TRequester& FRequester;
   // Bindings one multi-binding request may carry; halved when a reply is too big.
   int FBatchLimit = 0;
-  uint64_t FGeneration = 0;
 };
 
 // The value of a reply's first binding, or why there is none.

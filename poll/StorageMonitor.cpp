@@ -1,4 +1,3 @@
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -59,10 +58,19 @@ std::optional<TRowSpec> TStorageMonitor::Discover(int item, const TItemValues& v
   if (area.TypeName.isEmpty()) return std::nullopt;
 
   const double total = UnitsToMegabytes(area.AllocationUnits, area.Size);
-  area.History = NewHistory({OutColor}, total);
+  area.History = NewHistory(1, total);
   const TRowSpec rowSpec{TItemKind::Storage, area.Index, area.Descr, total};
   List.Add(QString::number(area.Index), std::move(record));
   return rowSpec;
+}
+
+std::vector<TRowSpec> TStorageMonitor::Rows() const {
+  std::vector<TRowSpec> rows;
+  for (int i = 0; i < List.Count(); ++i) {
+    const TStorage& area = List.Record(i);
+    rows.push_back({TItemKind::Storage, area.Index, area.Descr, area.History.AxisMaximum});
+  }
+  return rows;
 }
 
 std::vector<TItemRead> TStorageMonitor::PollReads() const {
@@ -73,28 +81,25 @@ std::vector<TItemRead> TStorageMonitor::PollReads() const {
 
 TRowUpdate TStorageMonitor::Poll(int item, const TItemValues& values) {
   TStorage& area = List.Record(item);
-  TRowUpdate update{TItemKind::Storage, area.Index, {}, {}, &area.History, {}, {}};
-  const QLocale locale = QLocale::system();
+  TRowUpdate update;
+  update.Kind = TItemKind::Storage;
+  update.Index = area.Index;
+  update.History = &area.History;
   const double total = area.History.AxisMaximum;
-  update.Labels.emplace_back(QStringLiteral("lblStorageAvail%1").arg(area.Index),
-                             QStringLiteral("Avail: %1 Mb").arg(FormatNumber(total, 1, locale)));
-  const QString usedLabel = QStringLiteral("lblStorageUsed%1").arg(area.Index);
+  update.TotalMegabytes = total;
   update.Raw.Name = area.Descr;
   const auto units = static_cast<uint64_t>(std::max(area.AllocationUnits, 0));
   update.Raw.SizeBytes = units * area.Size;
   uint32_t used = 0;
   if (values.at(0).Ok() && TryStrToLW(values[0].Text, used)) {
     update.Raw.UsedBytes = units * used;
-    update.Log.push_back({LogTag::Storage, area.Descr, FormatGeneral(used, locale)});
+    update.Log.push_back({LogTag::Storage, area.Descr, static_cast<double>(used)});
     const double usedMegabytes = UnitsToMegabytes(area.AllocationUnits, used);
-    update.Labels.emplace_back(
-        usedLabel, QStringLiteral("Used: %1 Mb").arg(FormatNumber(usedMegabytes, 1, locale)));
+    update.UsedMegabytes.Value = usedMegabytes;
     update.Gauge = UsedPercent(usedMegabytes, total);
     PushHistory(area.History, 0, usedMegabytes, Setup);
   } else {
-    update.Labels.emplace_back(
-        usedLabel, QStringLiteral("Used: %1")
-                       .arg(values.at(0).Ok() ? NoValueText::NoValue : MissingText(values[0])));
+    update.UsedMegabytes.Missing = values.at(0).Ok() ? TMissing::NoValue : MissingOf(values[0]);
     PushHistory(area.History, 0, std::nan(""), Setup);
   }
   return update;

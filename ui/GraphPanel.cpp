@@ -8,6 +8,13 @@
 
 #include "Computations.h"
 
+std::vector<TChartPoint> ChartPoints(const THistorySeries& series, const QColor& color) {
+  std::vector<TChartPoint> points;
+  points.reserve(series.Points.size());
+  for (const THistoryPoint& point : series.Points) points.push_back({point.X, point.Y, color});
+  return points;
+}
+
 QString KindName(TItemKind kind) {
   switch (kind) {
     case TItemKind::Processor:

@@ -22,6 +22,13 @@ inline constexpr int ChartHeight = 113;
 inline constexpr int ChartWidthReserve = 144;
 inline constexpr int ChartFallbackWidth = 345;
 
+// Colours of the series: incoming traffic, and outgoing traffic or storage use.
+inline const QColor InColor{0, 128, 0};
+inline const QColor OutColor{0, 0, 255};
+
+// A history's points as its chart draws them, each in the series' colour.
+std::vector<TChartPoint> ChartPoints(const THistorySeries& series, const QColor& color);
+
 // Object-name prefixes of a kind: "Processor", "Interface" or "Storage".
 QString KindName(TItemKind kind);
 QString CaptionName(TItemKind kind, int index);

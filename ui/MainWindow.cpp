@@ -20,58 +20,19 @@
 #include <utility>
 
 #include "AboutBox.h"
-#include "Clock.h"
 #include "Computations.h"
 #include "Dialogs.h"
 #include "FileEdit.h"
 #include "HelpLinks.h"
 #include "Icons.h"
-#include "Oids.h"
 #include "OptionsDialog.h"
+#include "UdpTransport.h"
 #include "ValueText.h"
+#include "ViewTexts.h"
 
-namespace {
-
-// How long after the first poll the reading for the first rates comes: long enough for the
-// up-time's hundredths and the time between reads to weigh little.
-constexpr int kFirstRateDelayMs = 5000;
-
-// A passphrase's UTF-8 octets into text, with no copy left behind in between.
-void AssignSecret(std::string& text, const QString& secret) {
-  QByteArray utf8 = secret.toUtf8();
-  text.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
-  WipeSecret(utf8.data(), static_cast<size_t>(utf8.size()));
-}
-
-// The user of an SNMPv3 connection from the options and the passphrases.
-TUsmUser UsmUser(const TConnectionSettings& settings, const TSnmpPassphrases& passphrases) {
-  TUsmUser user;
-  user.name = settings.SecurityName.toStdString();
-  switch (settings.SecurityLevel) {
-    case TSecurityLevel::NoAuthNoPriv:
-      user.level = TUsmSecurityLevel::NoAuthNoPriv;
-      return user;
-    case TSecurityLevel::AuthNoPriv:
-      user.level = TUsmSecurityLevel::AuthNoPriv;
-      break;
-    case TSecurityLevel::AuthPriv:
-      user.level = TUsmSecurityLevel::AuthPriv;
-      user.priv = TUsmPrivProtocol::Aes128;
-      AssignSecret(user.privPassphrase, passphrases.Privacy);
-      break;
-  }
-  constexpr TUsmAuthProtocol kProtocols[] = {TUsmAuthProtocol::Md5,    TUsmAuthProtocol::Sha1,
-                                             TUsmAuthProtocol::Sha224, TUsmAuthProtocol::Sha256,
-                                             TUsmAuthProtocol::Sha384, TUsmAuthProtocol::Sha512};
-  user.auth = kProtocols[static_cast<int>(settings.AuthProtocol)];
-  AssignSecret(user.authPassphrase, passphrases.Authentication);
-  return user;
-}
-
-}  // namespace
-
-TForm1::TForm1(const QString& executablePath, QWidget* parent)
+TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
     : QMainWindow(parent),
+      Pollers(clock, [] { return std::make_unique<TUdpTransport>(); }),
       Settings(executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
                                         : executablePath) {
   setObjectName(QStringLiteral("Form1"));
@@ -82,31 +43,13 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
   setFont(tahoma);
   resize(520, 461 + 50);
 
-  IdSNMP1.SetReceiveTimeout(5000);
-  Reader.Community = "pewter";
-
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(60000);
-  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-  tmrFirstRate = new QTimer(this);
-  tmrFirstRate->setObjectName(QStringLiteral("tmrFirstRate"));
-  tmrFirstRate->setSingleShot(true);
-  connect(tmrFirstRate, &QTimer::timeout, this, &TForm1::FirstRateTimer);
-
   CreateActions();
   CreateMenus();
   CreateToolBar();
   CreatePages();
   PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
-  Connection.Row = [this](const TRowSpec& rowSpec) { CreateRows(rowSpec); };
-  Connection.Renamed = [this](const TRowSpec& rowSpec) {
-    if (auto* caption =
-            BoxOf(rowSpec.Kind)->Named<QLabel>(CaptionName(rowSpec.Kind, rowSpec.Index)))
-      SetCaptionText(caption, rowSpec.Caption);
-  };
-  Connection.Update = [this](const TRowUpdate& update) { ApplyUpdate(update); };
-  Connection.AutoHeight = [this] { return frmOptions->chkAutoHeight->isChecked(); };
+  Pollers.AutoHeight = [this] { return frmOptions && frmOptions->chkAutoHeight->isChecked(); };
+  Metrics.Render = [this] { return Pollers.RenderMetrics(); };
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setTextFormat(Qt::PlainText);
@@ -118,8 +61,7 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-  Reader.Cancel();
-  Timer1->stop();
+  ReleasePoller();
   LogFile.Close();
 }
 
@@ -328,12 +270,7 @@ void TForm1::FormShow() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  Reader.Cancel();
-  Timer1->stop();
-  tmrFirstRate->stop();
-  ProcessorList.Clear();
-  InterfaceList.Clear();
-  StorageList.Clear();
+  ReleasePoller();
   LogFile.Close();
   acSaveSettings->trigger();
   event->accept();
@@ -361,21 +298,8 @@ void TForm1::SetStatus(const QString& text) {
   lblStatus->setText(text);
 }
 
-template <class F>
-auto TForm1::Discovery(F f) {
-  return [this, f = std::move(f)](auto&&... arguments) {
-    try {
-      f(std::forward<decltype(arguments)>(arguments)...);
-    } catch (const std::exception& e) {
-      FailConnect(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-      FailConnect(QStringLiteral("Unknown error."));
-    }
-  };
-}
-
 void TForm1::Connect() {
-  if (FConnecting || !acConnect->isEnabled()) return;
+  if (Busy() || !acConnect->isEnabled()) return;
   Logging = frmOptions->chkLog->isChecked();
   if (Logging) {
     const QString path = frmOptions->feFile->text();
@@ -392,117 +316,114 @@ void TForm1::Connect() {
     }
   }
 
-  QString host;
-  int port = 161;
-  SplitHostPort(cbxHost->currentText(), host, port);
-  FHostText = cbxHost->currentText();
-  FTarget = (host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2"))
-                .arg(host)
-                .arg(port);
-  const TConnectionSettings settings = frmOptions->ConnectionSettings();
-  Reader.Community = cbxCommunity->currentText().toStdString();
-  Reader.Version = settings.Version == TSnmpVersion::V1    ? 0
-                   : settings.Version == TSnmpVersion::V2c ? 1
-                                                           : 3;
-  IdSNMP1.Session.SetSecurity(nullptr);
-  // While it connects, Disconnect (and any edit of the two boxes) cancels it.
-  FConnecting = true;
-  acConnect->setEnabled(false);
-  acDisconnect->setEnabled(true);
-  SetStatus(QStringLiteral("Connecting to %1...").arg(FHostText));
-  const auto open = [this, host, port] {
-    IdSNMP1.Open(host, static_cast<quint16>(port), [this](const QString& error) {
-      if (!error.isEmpty()) {
-        // A name that did not resolve leaves no address. The status bar tells it before the
-        // box opens.
-        const bool notFound = IdSNMP1.Address().isNull();
-        const QString text = QStringLiteral("%1: host not found.").arg(FHostText);
-        AbandonConnect(notFound ? text : QString());
-        ShowError(notFound ? text : error);
-        return;
-      }
-      Probe();
-    });
-  };
-  if (settings.Version != TSnmpVersion::V3) {
-    open();
+  TPollerSettings settings;
+  settings.Host = cbxHost->currentText();
+  settings.Community = cbxCommunity->currentText().toStdString();
+  settings.Connection = frmOptions->ConnectionSettings();
+  settings.TimeoutMs = ReceiveTimeoutMs;
+  try {
+    settings.IntervalMinutes = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
+    settings.GraphLength = ChartSetup().GraphLength;
+  } catch (const std::exception& e) {
+    FailConnect(QString::fromLocal8Bit(e.what()));
     return;
   }
+  // While it connects, Disconnect (and any edit of the two boxes) cancels it.
+  acConnect->setEnabled(false);
+  acDisconnect->setEnabled(true);
+  TPoller& poller = Pollers.Hold(settings);
+  FPoller = &poller;
+  ShowPoller(poller);
+  FLogLink = connect(&poller, &TPoller::ItemUpdated, this,
+                     [this](const TRowUpdate& update) { Guarded([&] { LogUpdate(update); }); });
+  FConnectLinks = {
+      connect(&poller, &TPoller::PassphrasesNeeded, this,
+              [this] { Guarded([this] { AskPassphrases(); }); }),
+      connect(&poller, &TPoller::Answered, this, [this] { Guarded([this] { Answered(); }); }),
+      connect(&poller, &TPoller::ConnectFinished, this,
+              [this](const TConnectOutcome& outcome) { Guarded([&] { ConnectEnded(outcome); }); })};
+  SetStatus(QStringLiteral("Connecting to %1...").arg(settings.Host));
+  poller.Connect();
+}
+
+void TForm1::AskPassphrases() {
   // SNMPv3: the passphrases come from the keyring, or else from the user.
-  const uint64_t generation = ++FConnectGeneration;
+  const TConnectionSettings settings = FPoller->Settings().Connection;
+  QPointer<TPoller> poller = FPoller.data();
   PassphraseSource->RequestPassphrases(
-      settings.SecurityName, FHostText, settings.SecurityLevel, this,
-      [this, generation, settings, open](const TPassphraseAnswer& answer) {
-        if (generation != FConnectGeneration || !FConnecting) return;
+      settings.SecurityName, FPoller->Host(), settings.SecurityLevel, this,
+      [this, poller](const TPassphraseAnswer& answer) {
+        if (!poller || poller != FPoller ||
+            poller->Status().State != TPollerState::PassphraseNeeded) {
+          return;
+        }
         if (answer.Cancelled) {
           AbandonConnect(QString());
           return;
         }
         Guarded([&] {
           try {
-            // The peer keeps the keys and wipes the passphrases it was given.
-            TUsmUser user = UsmUser(settings, answer.Passphrases);
-            IdSNMP1.Session.SetSecurity(std::make_shared<TUsmPeer>(user));
+            poller->SetPassphrases(answer.Passphrases.Authentication, answer.Passphrases.Privacy);
           } catch (...) {
             AbandonConnect(QString());
             throw;
           }
-          open();
         });
       });
 }
 
-void TForm1::Probe() {
-  Connection.Probe([this](const TSnmpResult& result) {
-    Guarded([&] {
-      if (result.Outcome == TSnmpResult::Failed || result.Outcome == TSnmpResult::Report) {
-        // Anyone who saw the request can forge this report: the keyring keeps its passphrases,
-        // and the next Connect asks for them.
-        if (result.ReportKind == TUsmReport::WrongDigest) PassphraseSource->Rejected();
-        const QString status = result.Outcome == TSnmpResult::Report
-                                   ? QStringLiteral("%1: %2").arg(FTarget, result.Error)
-                                   : QString();
-        ShowError(result.Error);
-        AbandonConnect(status);
-        return;
-      }
-      if (result.Outcome == TSnmpResult::TimedOut) {
-        // An agent that told its engine but does not answer the request itself drops what it
-        // cannot decrypt.
-        const TUsmPeer* security = IdSNMP1.Session.Security();
-        const bool privacy =
-            security && security->Discovered() &&
-            frmOptions->ConnectionSettings().SecurityLevel == TSecurityLevel::AuthPriv;
-        AbandonConnect(
-            privacy ? QStringLiteral("No answer from %1 (wrong privacy passphrase?).").arg(FTarget)
-                    : QStringLiteral("No answer from %1.").arg(FTarget));
-        return;
-      }
-      if (!result.Ok()) {
-        AbandonConnect(
-            QStringLiteral("%1 answered with error status %2.")
-                .arg(FTarget, QString::fromStdString(ErrorStatusName(result.Reply.ErrStatus))));
-        return;
-      }
-      // The agent authenticated the passphrases: now they may replace the stored ones.
-      PassphraseSource->Accepted();
-      FLastAnswer = Clock::Now();
-      Discovery([this] {
-        UpdateHistory(cbxCommunity);
-        UpdateHistory(cbxHost);
-        // Rows are built out of sight: showing each control in a visible window costs a pass
-        // over every widget already there.
-        for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->hide();
-        Connection.Discover(ChartSetup().GraphLength, Discovery([this](std::exception_ptr error) {
-                              if (error) std::rethrow_exception(error);
-                              FinishConnect();
-                            }));
-      })();
-    });
-  });
+void TForm1::Answered() {
+  // The agent authenticated the passphrases: now they may replace the stored ones.
+  PassphraseSource->Accepted();
+  UpdateHistory(cbxCommunity);
+  UpdateHistory(cbxHost);
+  // Rows are built out of sight: showing each control in a visible window costs a pass over
+  // every widget already there.
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->hide();
+}
+
+void TForm1::ConnectEnded(const TConnectOutcome& outcome) {
+  const QString status =
+      StatusText(FPoller->Status(), FPoller->Host(), FPoller->Target(), QLocale::system());
+  switch (outcome.Kind) {
+    case TConnectOutcome::Connected:
+      FinishConnect();
+      return;
+    case TConnectOutcome::HostNotFound:
+      // The status bar tells it before the box opens.
+      AbandonConnect(status);
+      ShowError(status);
+      return;
+    case TConnectOutcome::OpenFailed:
+      AbandonConnect(status);
+      ShowError(outcome.Text);
+      return;
+    case TConnectOutcome::SendFailed:
+    case TConnectOutcome::Report:
+      // Anyone who saw the request can forge this report: the keyring keeps its passphrases,
+      // and the next Connect asks for them.
+      if (outcome.ReportKind == TUsmReport::WrongDigest) PassphraseSource->Rejected();
+      ShowError(outcome.Text);
+      AbandonConnect(status);
+      return;
+    case TConnectOutcome::Failed:
+      FailConnect(outcome.Text);
+      return;
+    default:
+      AbandonConnect(status);
+      return;
+  }
 }
 
 void TForm1::FinishConnect() {
+  for (const QMetaObject::Connection& link : FConnectLinks) disconnect(link);
+  FConnectLinks.clear();
+  ShowNoRows();
+  SetCaption(QStringLiteral("Corvane - ") + FPoller->Host());
+  emit ConnectFinished();
+}
+
+void TForm1::ShowNoRows() {
   // A tab without rows says why.
   const std::pair<TScrollBox*, const char*> empty[] = {
       {ScrollBox1, "This host reports no processors."},
@@ -512,22 +433,6 @@ void TForm1::FinishConnect() {
     if (box->RowCount() == 0) box->ShowNoRows(QString::fromLatin1(text));
     box->Rows()->show();
   }
-  // A host that fell silent during discovery would show a partial picture: no connection.
-  if (Reader.Run().Abandoned) {
-    AbandonConnect(QStringLiteral("No answer from %1.").arg(FTarget));
-    return;
-  }
-  QueryInterval = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
-  Connection.SetInterval(QueryInterval);
-  Timer1->setInterval(QueryInterval * 60 * 1000);
-  Timer1->start();
-  SetCaption(QStringLiteral("Corvane - ") + FHostText);
-  Metrics.Values.Connect(FHostText);
-  FConnecting = false;
-  // The first values appear without waiting a full period.
-  FFirstPoll = true;
-  Timer1Timer();
-  emit ConnectFinished();
 }
 
 void TForm1::AbandonConnect(const QString& status) {
@@ -543,26 +448,15 @@ void TForm1::FailConnect(const QString& message) {
   MessageBoxes().Plain(this, message);
   LogFile.Close();
   Logging = false;
-  Timer1->stop();
   Disconnect();
   emit ConnectFinished();
 }
 
 void TForm1::Disconnect() {
-  ++FConnectGeneration;
   PassphraseSource->Cancel();
-  Connection.Cancel();
-  Metrics.Values.Disconnect();
-  FConnecting = false;
-  FPolling = false;
-  FFirstPoll = false;
+  ReleasePoller();
   if (Logging) LogFile.Close();
-  Timer1->stop();
-  tmrFirstRate->stop();
   lblIdentity->clear();
-  ProcessorList.Clear();
-  InterfaceList.Clear();
-  StorageList.Clear();
   for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
     box->DestroyRows();
     box->Rows()->show();
@@ -571,6 +465,59 @@ void TForm1::Disconnect() {
   acDisconnect->setEnabled(false);
   SetCaption(QStringLiteral("Corvane"));
   SetStatus(QString());
+}
+
+void TForm1::ReleasePoller() {
+  for (auto* links : {&FViewLinks, &FConnectLinks}) {
+    for (const QMetaObject::Connection& link : *links) disconnect(link);
+    links->clear();
+  }
+  disconnect(FLogLink);
+  // The registry stops it, unless the host is also held elsewhere (watched, say).
+  if (FPoller) Pollers.Release(*FPoller);
+  FPoller = nullptr;
+}
+
+void TForm1::ShowPoller(TPoller& poller) {
+  for (const QMetaObject::Connection& link : FViewLinks) disconnect(link);
+  FViewLinks.clear();
+  if (FPoller != &poller) {
+    // The window holds what it shows, so that it keeps polling while shown.
+    Pollers.Hold(poller);
+    if (FPoller) Pollers.Release(*FPoller);
+    FPoller = &poller;
+  }
+  // Built out of sight, as at discovery.
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
+    box->DestroyRows();
+    box->Rows()->hide();
+  }
+  for (const TItemView& item : poller.Items()) {
+    CreateRows(item.Row);
+    ShowHistory(item.Row.Kind, item.Row.Index, *item.History);
+    if (item.Last) ShowUpdate(*item.Last);
+  }
+  if (poller.Connected()) {
+    ShowNoRows();
+    SetCaption(QStringLiteral("Corvane - ") + poller.Host());
+    ShowStatus();
+  } else {
+    for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->show();
+  }
+  FViewLinks = {connect(&poller, &TPoller::RowDiscovered, this,
+                        [this](const TRowSpec& row) { Guarded([&] { CreateRows(row); }); }),
+                connect(&poller, &TPoller::RowRenamed, this,
+                        [this](const TRowSpec& row) {
+                          Guarded([&] {
+                            if (auto* caption = BoxOf(row.Kind)->Named<QLabel>(
+                                    CaptionName(row.Kind, row.Index)))
+                              SetCaptionText(caption, row.Caption);
+                          });
+                        }),
+                connect(&poller, &TPoller::ItemUpdated, this,
+                        [this](const TRowUpdate& update) { Guarded([&] { ShowUpdate(update); }); }),
+                connect(&poller, &TPoller::PollFinished, this,
+                        [this](const TPollResult& result) { EndPoll(result); })};
 }
 
 void TForm1::UpdateHistory(QComboBox* box) {
@@ -643,97 +590,59 @@ void TForm1::CreateRows(const TRowSpec& rowSpec) {
   box->SetRowCount(count + 1);
 }
 
-void TForm1::ApplyUpdate(const TRowUpdate& update) {
+void TForm1::ShowUpdate(const TRowUpdate& update) {
   const TScrollBox* rows = BoxOf(update.Kind);
   auto* gauge = rows->Named<TGauge>(GaugeName(update.Kind, update.Index));
-  auto* chart = rows->Named<TChart>(ChartName(update.Kind, update.Index));
-  if (!gauge || !chart) return;
-  Metrics.Values.Add(update);
+  if (!gauge) return;
   if (update.Gauge) {
     gauge->SetPosition(*update.Gauge);
   } else {
     gauge->ClearPosition();
   }
-  for (const auto& [name, text] : update.Labels) {
+  for (const auto& [name, text] : ValueLabels(update, QLocale::system())) {
     if (auto* label = rows->Named<QLabel>(name)) SetValueText(label, text);
   }
-  if (update.History) {
-    const auto& series = update.History->Series;
-    for (size_t s = 0; s < series.size() && s < chart->Series.size(); ++s) {
-      chart->Series[s].Points = series[s].Points;
-    }
-    chart->LeftAxis.Maximum = update.History->AxisMaximum;
+  if (update.History) ShowHistory(update.Kind, update.Index, *update.History);
+}
+
+void TForm1::ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history) {
+  auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
+  if (!chart) return;
+  for (size_t s = 0; s < history.Series.size() && s < chart->Series.size(); ++s) {
+    chart->Series[s].Points = ChartPoints(history.Series[s], chart->Series[s].Color);
   }
+  chart->LeftAxis.Maximum = history.AxisMaximum;
   chart->update();
-  if (!update.Log.empty() && LogKindChecked(update.Kind)) {
-    for (const TLogLine& line : update.Log) LogFile.WriteRow(line.Tag, line.Item, line.Value);
+}
+
+void TForm1::LogUpdate(const TRowUpdate& update) {
+  if (update.Log.empty() || !LogKindChecked(update.Kind)) return;
+  const QDateTime now = Pollers.Clock().Now().toLocalTime();
+  const QLocale locale = QLocale::system();
+  for (const TLogLine& line : update.Log) {
+    LogFile.WriteRow(now, line.Tag, line.Item, LogValueText(line, locale));
   }
 }
 
 void TForm1::Timer1Timer() {
-  PollKinds({TItemKind::Processor, TItemKind::Interface, TItemKind::Storage});
+  // Refresh while not connected, or while a poll is under way, does nothing.
+  if (FPoller) FPoller->Refresh();
 }
 
-void TForm1::PollKinds(std::initializer_list<TItemKind> kinds) {
-  // A tick that comes while a poll (or its error box) is still under way is skipped; so is
-  // Refresh while not connected.
-  if (FPolling || !Timer1->isActive()) return;
-  FPolling = true;
-  Metrics.Values.StartPoll();
-  const bool first = std::exchange(FFirstPoll, false);
-  Connection.Poll(kinds, [this, first](std::exception_ptr error) {
-    if (!first || Reader.Run().Abandoned) {
-      EndPoll(error);
-      return;
-    }
-    // After the first values: who the host is, and where that poll came too soon after the
-    // discovery's readings for rates, one more reading a few seconds on.
-    Connection.ReadIdentity([this, error] {
-      if (Connection.Interfaces.Measuring()) {
-        FFirstRateDue = Clock::Now().addMSecs(kFirstRateDelayMs);
-        tmrFirstRate->start(kFirstRateDelayMs);
-      }
-      EndPoll(error);
-    });
-  });
+void TForm1::PollKinds(const std::vector<TItemKind>& kinds) {
+  if (FPoller) FPoller->Poll(kinds);
 }
 
-void TForm1::FirstRateTimer() {
-  if (!Timer1->isActive() || !Connection.Interfaces.Measuring()) return;
-  const qint64 left = Clock::Now().msecsTo(FFirstRateDue);
-  if (left > 0 || Busy()) {
-    tmrFirstRate->start(static_cast<int>(std::clamp<qint64>(left, 100, kFirstRateDelayMs)));
-    return;
-  }
-  FPolling = true;
-  Metrics.Values.StartPoll();
-  Connection.FollowUp([this](std::exception_ptr error) { EndPoll(error); });
-}
-
-void TForm1::EndPoll(std::exception_ptr error) {
-  const TReadRun& run = Reader.Run();
-  Metrics.Values.EndPoll(run);
-  if (run.Answers > 0) FLastAnswer = Clock::Now();
-  if (run.Answers == 0 && run.Requests > 0) {
-    // A report that came instead is told, though it is no answer.
-    SetStatus(QStringLiteral("No answer from %1 since %2%3")
-                  .arg(FHostText, ClockTime(FLastAnswer.time(), QLocale::system()),
-                       run.Report.isEmpty() ? QString() : QStringLiteral(": ") + run.Report));
-  } else if (!run.Report.isEmpty()) {
-    // An SNMPv3 report during a poll (its values are missing) is told, not boxed.
-    SetStatus(QStringLiteral("Last poll %1: %2")
-                  .arg(ClockTime(Clock::Now().time(), QLocale::system()), run.Report));
-  } else {
-    SetStatus(
-        QStringLiteral("Last poll %1").arg(ClockTime(Clock::Now().time(), QLocale::system())));
-  }
-  // A poll that gave every rate leaves nothing for the first-rate reading to do.
-  if (!Connection.Interfaces.Measuring()) tmrFirstRate->stop();
-  const TDeviceIdentity& identity = Connection.Identity;
+void TForm1::ShowStatus() {
+  SetStatus(StatusText(FPoller->Status(), FPoller->Host(), FPoller->Target(), QLocale::system()));
+  const TDeviceIdentity& identity = FPoller->Identity();
   lblIdentity->setText(IdentityText(identity.Name, identity.Descr, identity.UpTime));
+}
+
+void TForm1::EndPoll(const TPollResult& result) {
+  ShowStatus();
   // The error box of a poll keeps the next ticks away until it is closed.
-  if (error) Guarded([&error] { std::rethrow_exception(error); });
-  FPolling = false;
+  if (!result.Error.isEmpty()) ShowError(result.Error);
   emit PollFinished();
 }
 

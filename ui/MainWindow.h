@@ -2,35 +2,35 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDateTime>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolBar>
 #include <memory>
+#include <vector>
 
 #include "ActivityLog.h"
-#include "Connection.h"
+#include "Clock.h"
 #include "GraphPanel.h"
-#include "Items.h"
 #include "MetricsServer.h"
 #include "PassphraseSource.h"
+#include "Pollers.h"
 #include "SecretStore.h"
 #include "SettingsFile.h"
-#include "SnmpClient.h"
-#include "SnmpReader.h"
 
 class TfrmOptions;
 
-// The main window: the connection to one host, its poll cycle and the rows of its items. Every
-// exchange runs from the event loop: Connect, discovery and each poll are sequences of replies,
-// and Disconnect, an edit of either box or closing the window cancels them at once.
+// The main window: a view of one poller. Connect makes the poller of the typed host through the
+// registry and shows what it finds; Disconnect, an edit of either box or closing the window
+// stops it at once. The window writes the activity log of the host it connected, and serves
+// the metrics of every poller.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
-  // The settings file lies beside the given executable path.
-  explicit TForm1(const QString& executablePath = QString(), QWidget* parent = nullptr);
+  // The settings file lies beside the given executable path. The pollers run on clock.
+  explicit TForm1(const QString& executablePath = QString(), QWidget* parent = nullptr,
+                  TClock& clock = SystemClock());
   ~TForm1() override;
 
   // The options dialog, created after the main window and kept for the whole run.
@@ -49,9 +49,6 @@ class TForm1 : public QMainWindow {
   TScrollBox* ScrollBox1 = nullptr;
   TScrollBox* ScrollBox2 = nullptr;
   TScrollBox* ScrollBox3 = nullptr;
-  QTimer* Timer1 = nullptr;
-  // The reading after Connect that gives the first rates where the first poll came too soon.
-  QTimer* tmrFirstRate = nullptr;
   QLabel* lblStatus = nullptr;
   QLabel* lblIdentity = nullptr;  // the host's name, description and up-time
 
@@ -69,13 +66,10 @@ class TForm1 : public QMainWindow {
   QAction* acLoadSettings = nullptr;
   QAction* acSaveSettings = nullptr;
 
-  TSnmpClient IdSNMP1;
-  TConnection Connection{IdSNMP1};
-  TSnmpReader& Reader = Connection.Reader;
-  TItemList<TProcessor>& ProcessorList = Connection.Processors.List;
-  TItemList<TInterface>& InterfaceList = Connection.Interfaces.List;
-  TItemList<TStorage>& StorageList = Connection.Storage.List;
-  int32_t QueryInterval = 1;
+  // Every poller of the program, over UDP.
+  TPollers Pollers;
+  // The longest wait for each reply of the hosts connected here.
+  int ReceiveTimeoutMs = 5000;
   bool Logging = false;
   TActivityLog LogFile;
   TSettingsFile Settings;
@@ -84,8 +78,14 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TPassphraseSource> PassphraseSource;
   TMetricsServer Metrics;
 
-  // A Connect or a poll is under way (or its message box is open).
-  bool Busy() const { return FConnecting || FPolling; }
+  // The poller shown, or null.
+  TPoller* Poller() const { return FPoller; }
+  // Shows poller from its state at once: its rows with their histories and last values, its
+  // status and identity; what it finds from then on follows. No new discovery.
+  void ShowPoller(TPoller& poller);
+
+  // A Connect or a poll of the poller shown is under way (or its message box is open).
+  bool Busy() const { return FPoller && FPoller->Busy(); }
 
  signals:
   // A Connect has ended, connected or not, and a poll has ended (after any message box).
@@ -108,23 +108,21 @@ class TForm1 : public QMainWindow {
   void Guarded(F&& command) noexcept;
   void ShowError(const QString& message) noexcept;
 
-  // A function for the reader that runs f guarded like a discovery step: an exception ends
-  // the Connect with its message in a plain box, and Disconnect.
-  template <class F>
-  auto Discovery(F f);
-
   void FormShow();
   void Connect();
-  void Probe();
+  void AskPassphrases();
+  void Answered();
+  void ConnectEnded(const TConnectOutcome& outcome);
   void FinishConnect();
   // Ends a Connect that did not come through, leaving text in the status bar.
   void AbandonConnect(const QString& status);
   void FailConnect(const QString& message);
   void Disconnect();
+  // The window no longer shows its poller; the registry stops it unless another holds it.
+  void ReleasePoller();
   void Timer1Timer();
-  void PollKinds(std::initializer_list<TItemKind> kinds);
-  void EndPoll(std::exception_ptr error);
-  void FirstRateTimer();
+  void PollKinds(const std::vector<TItemKind>& kinds);
+  void EndPoll(const TPollResult& result);
   void RunOptions();
   // Serves the metrics where the options say; an address that cannot be served is boxed.
   void ServeMetrics();
@@ -134,23 +132,29 @@ class TForm1 : public QMainWindow {
   void UpdateHistory(QComboBox* box);
   void SetCaption(const QString& caption);
   void SetStatus(const QString& text);
+  // The status bar and the identity as the poller shown has them now.
+  void ShowStatus();
 
   TScrollBox* BoxOf(TItemKind kind) const;
   void CreateRows(const TRowSpec& rowSpec);
-  // Shows one item's poll on its row and writes its log rows; a row no longer there is skipped.
-  void ApplyUpdate(const TRowUpdate& update);
+  // Shows one item's values on its row; a row no longer there is skipped.
+  void ShowUpdate(const TRowUpdate& update);
+  // Draws an item's history on its chart.
+  void ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history);
+  // Writes an item's log rows when the options ask for its kind now.
+  void LogUpdate(const TRowUpdate& update);
+  // A line in place of the rows of each tab without any.
+  void ShowNoRows();
   // Whether logging and the kind's own log box are both checked now.
   bool LogKindChecked(TItemKind kind) const;
   TChartSetup ChartSetup() const;
 
   TfrmOptions* frmOptions = nullptr;
   bool FShown = false;
-  bool FConnecting = false;
-  bool FPolling = false;
-  QString FHostText;                // the host box's text of this connection
-  QString FTarget;                  // host:port as asked
-  QDateTime FLastAnswer;            // when the host last answered
-  bool FFirstPoll = false;          // the next poll is the first of this connection
-  QDateTime FFirstRateDue;          // when tmrFirstRate's reading is due
-  uint64_t FConnectGeneration = 0;  // a passphrase answer for an older Connect is dropped
+  QPointer<TPoller> FPoller;
+  // The shown poller's signals the window follows, and those of its Connect.
+  std::vector<QMetaObject::Connection> FViewLinks;
+  std::vector<QMetaObject::Connection> FConnectLinks;
+  // The log follows the poller connected through the tool bar.
+  QMetaObject::Connection FLogLink;
 };

@@ -1,5 +1,5 @@
 // Connect and first poll of a host with many interfaces, served by a scripted agent on loopback:
-// the blocking exchange against the engine on the event loop, in the same run, and how late a
+// the blocking exchange against a poller on the event loop, in the same run, and how late a
 // 10 ms timer fires meanwhile in the window (also while a silent host is polled).
 //   bench_engine [interfaces=1000] [agent delay in microseconds=0] [time-out ms=5000]
 // Run with QT_QPA_PLATFORM=offscreen (set here when absent).
@@ -13,12 +13,13 @@
 #include <ctime>
 #include <functional>
 
-#include "Connection.h"
 #include "MainWindow.h"
 #include "Oids.h"
 #include "OptionsDialog.h"
+#include "Poller.h"
 #include "ScriptedAgent.h"
 #include "SnmpQueries.h"
+#include "UdpTransport.h"
 #include "ValueText.h"
 
 namespace {
@@ -140,41 +141,29 @@ TFigures Blocking(TScriptedAgent& agent, int timeoutMs) {
   return watch.Stop(lateness);
 }
 
-void Report(std::exception_ptr error) {
-  try {
-    if (error) std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    std::printf("error: %s\n", e.what());
-  }
-}
-
-// The same through the client and the connection's sequences, without widgets.
-TFigures EventLoop(TScriptedAgent& agent, int timeoutMs, int32_t version) {
-  TSnmpClient client;
-  client.SetReceiveTimeout(timeoutMs);
-  TConnection connection(client);
-  connection.Reader.Community = "pewter";
-  connection.Reader.Version = version;
-  connection.Row = [](const TRowSpec&) {};
-  connection.Renamed = [](const TRowSpec&) {};
-  connection.Update = [](const TRowUpdate&) {};
+// The same through a poller on UDP, without widgets: Connect and its first poll.
+TFigures EventLoop(TScriptedAgent& agent, int timeoutMs, TSnmpVersion version) {
+  TPollerSettings settings;
+  settings.Host = QStringLiteral("127.0.0.1:%1").arg(agent.Port());
+  settings.Connection.Version = version;
+  settings.TimeoutMs = timeoutMs;
+  TOpenSlots limiter;
+  TPoller poller(settings, std::make_unique<TUdpTransport>(), SystemClock(), limiter);
   QEventLoop loop;
+  QObject::connect(&poller, &TPoller::ConnectFinished, [&](const TConnectOutcome& outcome) {
+    if (outcome.Kind != TConnectOutcome::Connected) {
+      std::printf("no connection: %s\n", qPrintable(outcome.Text));
+      loop.quit();
+    }
+  });
+  QObject::connect(&poller, &TPoller::PollFinished, [&](const TPollResult& result) {
+    if (!result.Error.isEmpty()) std::printf("error: %s\n", qPrintable(result.Error));
+    loop.quit();
+  });
   TLateness lateness;
   lateness.Start();
   const TStopwatch watch(agent);
-  client.Open("127.0.0.1", agent.Port(), [&](const QString&) {
-    connection.Probe([&](const TSnmpResult&) {
-      connection.Discover(15, [&](std::exception_ptr error) {
-        Report(error);
-        connection.SetInterval(1);
-        connection.Poll({TItemKind::Processor, TItemKind::Interface, TItemKind::Storage},
-                        [&](std::exception_ptr failure) {
-                          Report(failure);
-                          loop.quit();
-                        });
-      });
-    });
-  });
+  poller.Connect();
   loop.exec();
   lateness.Stop();
   return watch.Stop(lateness);
@@ -219,13 +208,15 @@ int main(int argc, char* argv[]) {
   std::printf("Host with %d interfaces, agent delay %d us, time-out %d ms\n", count, delay,
               timeoutMs);
   Print("Blocking exchange: Connect + first poll", Blocking(agent, timeoutMs));
-  Print("Event loop engine, v1: Connect + first poll", EventLoop(agent, timeoutMs, 0));
-  Print("Event loop engine, v2c: Connect + first poll", EventLoop(agent, timeoutMs, 1));
+  Print("Event loop engine, v1: Connect + first poll",
+        EventLoop(agent, timeoutMs, TSnmpVersion::V1));
+  Print("Event loop engine, v2c: Connect + first poll",
+        EventLoop(agent, timeoutMs, TSnmpVersion::V2c));
 
   TForm1 form(QDir::tempPath() + "/corvane-bench");
   auto* options = new TfrmOptions(&form);
   form.SetOptionsDialog(options);
-  form.IdSNMP1.SetReceiveTimeout(timeoutMs);
+  form.ReceiveTimeoutMs = timeoutMs;
   form.show();
   form.cbxHost->setEditText(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
   Print("Window: Connect + first poll (with rows)",

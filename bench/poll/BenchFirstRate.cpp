@@ -95,13 +95,13 @@ int main(int argc, char* argv[]) {
 
   // The value of each interface-in log row the window produces, as it would write it.
   std::optional<double> rate;
-  const auto apply = form.Connection.Update;
-  form.Connection.Update = [&rate, apply](const TRowUpdate& update) {
-    for (const TLogLine& line : update.Log) {
-      if (line.Tag == QLatin1String("InterFaceIn")) rate = QLocale::system().toDouble(line.Value);
-    }
-    apply(update);
-  };
+  QObject::connect(&form.Pollers, &TPollers::PollerAdded, &form, [&rate](TPoller* poller) {
+    QObject::connect(poller, &TPoller::ItemUpdated, poller, [&rate](const TRowUpdate& update) {
+      for (const TLogLine& line : update.Log) {
+        if (line.Tag == QLatin1String("InterFaceIn")) rate = line.Value;
+      }
+    });
+  });
   const auto error = [](double kbits) { return (kbits / kTrueKbits - 1) * 100; };
 
   std::printf("Link at 1,000,000 bit/s = %.4f Kbit/s, SNMP version %s\n", kTrueKbits,

@@ -20,15 +20,31 @@ std::vector<TWalkRow> Walked(std::initializer_list<const char*> indexes) {
   return rows;
 }
 
-QString Label(const TRowUpdate& update, const QString& name) {
-  for (const auto& [label, text] : update.Labels)
-    if (label == name) return text;
-  return "<none>";
+// A polled number to two decimals, or why it is missing.
+std::string Shown(const TPolledValue& value) {
+  if (value.Value) return QString::number(*value.Value, 'f', 2).toStdString();
+  switch (value.Missing) {
+    case TMissing::None:
+      return "<nothing>";
+    case TMissing::NoAnswer:
+      return "no answer";
+    case TMissing::NoValue:
+      return "no value";
+    case TMissing::Restarted:
+      return "agent restarted";
+    case TMissing::NewBaseline:
+      return "new baseline";
+    case TMissing::Measuring:
+      return "measuring";
+    case TMissing::CountersReset:
+      return "counters reset";
+  }
+  return "?";
 }
 
-std::vector<double> Ys(const TChartSeries& series) {
+std::vector<double> Ys(const THistorySeries& series) {
   std::vector<double> ys;
-  for (const TChartPoint& point : series.Points) ys.push_back(point.Y);
+  for (const THistoryPoint& point : series.Points) ys.push_back(point.Y);
   return ys;
 }
 
@@ -57,9 +73,9 @@ class InterfaceMonitorTest : public ::testing::Test {
 TEST_F(InterfaceMonitorTest, LostReadingsAreGapsAndRatesResumeFromTheLastGoodOne) {
   // 61440 octets in over 60 s: 8 Kbit/s; out lost.
   TRowUpdate update = Poll(V("106000"), V("62440"), Lost);
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: 8.00 K");
-  EXPECT_EQ(Label(update, "lblInterfaceOut3"), "Out: no answer");
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "0.08%");
+  EXPECT_EQ(Shown(update.In), "8.00");
+  EXPECT_EQ(Shown(update.Out), "no answer");
+  EXPECT_NEAR(*update.Percent.Value, 0.08192, 1e-12);
   EXPECT_EQ(update.Gauge, 0);
   ASSERT_EQ(update.Log.size(), 1u);
   EXPECT_EQ(update.Log[0].Tag, "InterFaceIn");
@@ -68,13 +84,13 @@ TEST_F(InterfaceMonitorTest, LostReadingsAreGapsAndRatesResumeFromTheLastGoodOne
   update = Poll(Lost, Lost, Lost);
   EXPECT_EQ(update.Gauge, std::nullopt);
   EXPECT_TRUE(update.Log.empty());
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "no answer");
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: no answer");
+  EXPECT_EQ(Shown(update.Percent), "no answer");
+  EXPECT_EQ(Shown(update.In), "no answer");
 
   // Out's rate spans from its own last reading (up-time 1000 s) to 1120 s.
   update = Poll(V("112000"), V("62440"), V("124880"));
-  EXPECT_EQ(Label(update, "lblInterfaceOut3"), "Out: 8.00 K");
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: 0.00 K");
+  EXPECT_EQ(Shown(update.Out), "8.00");
+  EXPECT_EQ(Shown(update.In), "0.00");
   EXPECT_EQ(Gapped(Ys(Monitor.List.Record(0).History.Series[1])), (std::vector<double>{8, -1, -1}));
   EXPECT_EQ(Gapped(Ys(Monitor.List.Record(0).History.Series[0])), (std::vector<double>{0, -1, 8}));
   EXPECT_DOUBLE_EQ(Monitor.List.Record(0).History.AxisMaximum, 8.0);
@@ -82,19 +98,19 @@ TEST_F(InterfaceMonitorTest, LostReadingsAreGapsAndRatesResumeFromTheLastGoodOne
 
 TEST_F(InterfaceMonitorTest, ARestartedAgentGivesANewBaselineNotAWrap) {
   TRowUpdate update = Poll(V("500"), V("10"), V("20"));
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "agent restarted");
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: agent restarted");
+  EXPECT_EQ(Shown(update.Percent), "agent restarted");
+  EXPECT_EQ(Shown(update.In), "agent restarted");
   EXPECT_TRUE(update.Log.empty());
   EXPECT_DOUBLE_EQ(Monitor.List.Record(0).History.AxisMaximum, 1.0);
   update = Poll(V("1500"), V("1290"), V("20"));  // 1280 octets in 10 s
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: 1.00 K");
+  EXPECT_EQ(Shown(update.In), "1.00");
 }
 
 TEST_F(InterfaceMonitorTest, AnUpTimeThatIsNoNumberIsAnError) {
   EXPECT_THROW(Poll(V("soon"), V("1"), V("2")), EConvertError);
   // A refused counter is a gap like a lost one.
   const TRowUpdate update = Poll(V("106000"), Refused, V("2000"));
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: no value");
+  EXPECT_EQ(Shown(update.In), "no value");
 }
 
 TEST(InterfaceResets, ADifferenceBeyondTheSpeedOrANewDiscontinuityTimeIsAReset) {
@@ -109,18 +125,18 @@ TEST(InterfaceResets, ADifferenceBeyondTheSpeedOrANewDiscontinuityTimeIsAReset) 
   };
   // Counters cleared while the up-time goes on: no wrap fits 10 Mbit/s for 60 s.
   TRowUpdate update = poll("106000", "10", V("0"));
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: counters reset");
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "0.00%");
+  EXPECT_EQ(Shown(update.In), "counters reset");
+  EXPECT_EQ(update.Percent.Value, 0.0);
   ASSERT_EQ(update.Log.size(), 1u);  // out only
   EXPECT_DOUBLE_EQ(monitor.List.Record(0).History.AxisMaximum, 1.0);
-  EXPECT_EQ(Label(poll("112000", "7690", V("0")), "lblInterfaceIn3"), "In: 1.00 K");
+  EXPECT_EQ(Shown(poll("112000", "7690", V("0")).In), "1.00");
   // The agent says the counters had a discontinuity: no rate, however plausible.
   update = poll("118000", "15370", V("4200"));
-  EXPECT_EQ(Label(update, "lblInterfaceIn3"), "In: counters reset");
-  EXPECT_EQ(Label(update, "lblInterfaceVal3"), "counters reset");
+  EXPECT_EQ(Shown(update.In), "counters reset");
+  EXPECT_EQ(Shown(update.Percent), "counters reset");
   EXPECT_TRUE(update.Log.empty());
   // A discontinuity time that does not come is no reset.
-  EXPECT_EQ(Label(poll("124000", "23050", Refused), "lblInterfaceIn3"), "In: 1.00 K");
+  EXPECT_EQ(Shown(poll("124000", "23050", Refused).In), "1.00");
 }
 
 TEST(ProcessorMonitorTest, LoadsAreClampedOnTheChartAndGapsAreNotLogged) {
@@ -131,7 +147,7 @@ TEST(ProcessorMonitorTest, LoadsAreClampedOnTheChartAndGapsAreNotLogged) {
   TRowUpdate update = monitor.Poll(0, {V("150")});
   EXPECT_EQ(update.Gauge, 150);  // the gauge holds it at 100 itself
   ASSERT_EQ(update.Log.size(), 1u);
-  EXPECT_EQ(update.Log[0].Value, "150");
+  EXPECT_EQ(update.Log[0].Value, 150);
   update = monitor.Poll(0, {Lost});
   EXPECT_EQ(update.Gauge, std::nullopt);
   EXPECT_TRUE(update.Log.empty());
@@ -154,11 +170,11 @@ TEST(StorageMonitorTest, SizesBeyondInteger32ReadAsUnsignedAndLostUseIsAGap) {
 
   TRowUpdate update = monitor.Poll(0, {V("-2147483648")});  // 2^31 units: half the disk
   EXPECT_EQ(update.Gauge, 50);
-  EXPECT_EQ(Label(update, "lblStorageUsed1"), "Used: 8,388,608.0 Mb");
-  EXPECT_EQ(update.Log[0].Value, "2147483648");
+  EXPECT_EQ(Shown(update.UsedMegabytes), "8388608.00");
+  EXPECT_EQ(update.Log[0].Value, 2147483648.0);
   update = monitor.Poll(0, {Lost});
-  EXPECT_EQ(Label(update, "lblStorageUsed1"), "Used: no answer");
-  EXPECT_EQ(Label(update, "lblStorageAvail1"), "Avail: 16,777,216.0 Mb");
+  EXPECT_EQ(Shown(update.UsedMegabytes), "no answer");
+  EXPECT_DOUBLE_EQ(update.TotalMegabytes, 16777216.0);
   EXPECT_EQ(update.Gauge, std::nullopt);
   EXPECT_TRUE(update.Log.empty());
 }

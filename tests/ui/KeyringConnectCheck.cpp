@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
   dialog->edtPriv->setText(typed.Privacy);
   dialog->chkRemember->setChecked(!silent);
   dialog->accept();
-  const bool connected = WaitFor([&] { return !form.Busy() && form.Timer1->isActive(); }, 20000);
+  const bool connected =
+      WaitFor([&] { return !form.Busy() && form.Poller() && form.Poller()->Connected(); }, 20000);
   Check(connected, QStringLiteral("connected; status \"%1\"").arg(form.lblStatus->text()));
 
   if (!silent) {

@@ -3,10 +3,10 @@
 #include <QAbstractItemView>
 #include <QFile>
 #include <QLineEdit>
-#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
+#include <cmath>
 
-#include "Clock.h"
 #include "ScriptedAgent.h"
 #include "WindowFixture.h"
 
@@ -50,7 +50,7 @@ TEST_F(MainWindow, StartsWithDefaultsAndNoHistory) {
   EXPECT_EQ(Form->windowTitle(), "Corvane");
   EXPECT_TRUE(Form->acConnect->isEnabled());
   EXPECT_FALSE(Form->acDisconnect->isEnabled());
-  EXPECT_FALSE(Form->Timer1->isActive());
+  EXPECT_EQ(Form->Poller(), nullptr);
 }
 
 TEST_F(MainWindow, ConnectSetsCaptionActionsAndTimerPeriod) {
@@ -58,12 +58,19 @@ TEST_F(MainWindow, ConnectSetsCaptionActionsAndTimerPeriod) {
   ConnectTo(HostOf(Agent));
   ASSERT_TRUE(Connected()) << (Boxes.Shown.empty() ? "" : Boxes.Shown[0].Text.toStdString());
   EXPECT_EQ(Form->windowTitle(), "Corvane - " + HostOf(Agent));
-  EXPECT_EQ(Form->Timer1->interval(), 300000);
+  EXPECT_EQ(Form->Poller()->PollPeriod(), 300000);
   EXPECT_TRUE(Boxes.Shown.empty());
+  // The next poll comes five minutes on.
+  QSignalSpy polls(Form.get(), &TForm1::PollFinished);
+  Clock.Advance(299999);
+  EXPECT_EQ(polls.count(), 0);
+  Clock.Advance(1);
+  WaitIdle();
+  EXPECT_EQ(polls.count(), 1);
 
   Form->acDisconnect->trigger();
   EXPECT_TRUE(Form->acConnect->isEnabled());
-  EXPECT_FALSE(Form->Timer1->isActive());
+  EXPECT_EQ(Form->Poller(), nullptr);
   EXPECT_EQ(Form->windowTitle(), "Corvane");
 }
 
@@ -92,7 +99,7 @@ TEST_F(MainWindow, TypingIntoEitherBoxDisconnects) {
     QTest::keyClick(box->lineEdit(), Qt::Key_End);
     QTest::keyClicks(box->lineEdit(), "x");
     EXPECT_TRUE(Form->acConnect->isEnabled()) << box->objectName().toStdString();
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->Poller(), nullptr);
     EXPECT_EQ(Form->windowTitle(), "Corvane");
   }
   EXPECT_TRUE(Boxes.Shown.empty());
@@ -202,7 +209,7 @@ TEST_F(MainWindow, AppendingLogKeepsTheFileWithoutAsking) {
   ConnectTo(HostOf(Agent));
   ASSERT_TRUE(Connected());
   EXPECT_TRUE(Boxes.Shown.empty());
-  Form->LogFile.WriteRow(LogTag::Processor, "1", "5");
+  Form->LogFile.WriteRow(QDateTime::currentDateTime(), LogTag::Processor, "1", "5");
   const QByteArray content = Content(path);
   EXPECT_TRUE(content.startsWith("keep me\r\n")) << content.toStdString();
   EXPECT_TRUE(content.endsWith(",Processor,1,5\r\n")) << content.toStdString();
@@ -212,8 +219,7 @@ TEST_F(MainWindow, LogFileCanBeReopenedAfterAFailedConnect) {
   const QString path = Folder.path() + "/activity.csv";
   Options->chkLog->setChecked(true);
   Options->feFile->setText(path);
-  Form->IdSNMP1.SetReceiveTimeout(200);
-  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort()));  // nothing answers there
+  ConnectToSilent(QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort()));  // nothing answers there
   EXPECT_FALSE(Form->LogFile.IsOpen());
   Boxes.Answers = {true};
   ConnectTo(HostOf(Agent));
@@ -248,8 +254,7 @@ TEST_F(MainWindow, UnresolvableHostIsNamedInTheBoxAndTheStatusBarAndStaysUsable)
 }
 
 TEST_F(MainWindow, SilentHostLeavesTheWindowDisconnectedWithoutAMessage) {
-  Form->IdSNMP1.SetReceiveTimeout(300);
-  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort()));
+  ConnectToSilent(QStringLiteral("127.0.0.1:%1").arg(FreeUdpPort()));
   EXPECT_TRUE(Boxes.Shown.empty()) << Boxes.Shown[0].Text.toStdString();
   EXPECT_TRUE(Form->acConnect->isEnabled());
   EXPECT_EQ(Form->windowTitle(), "Corvane");
@@ -262,7 +267,7 @@ TEST_F(MainWindow, NonNumericIntervalEndsInAPlainMessageAndDisconnect) {
   EXPECT_EQ(Boxes.Shown[0].Kind, "plain");
   EXPECT_EQ(Boxes.Shown[0].Text, "often is not a valid integer value");
   EXPECT_TRUE(Form->acConnect->isEnabled());
-  EXPECT_FALSE(Form->Timer1->isActive());
+  EXPECT_EQ(Form->Poller(), nullptr);
 }
 
 TEST_F(MainWindow, OptionChangesWhileConnectedAreAnnouncedOnce) {
@@ -382,33 +387,28 @@ TEST_F(MainWindow, StatusBarTellsWhoTheHostIsAndHowLongItHasBeenUp) {
 // A host whose counters run at 1,000,000 bit/s: the first poll comes too soon after discovery
 // for a rate; the reading five seconds on gives it, in that poll's place.
 TEST_F(MainWindow, TheFirstRateComesFromAReadingSecondsAfterConnect) {
-  QDateTime now(QDate(2026, 12, 7), QTime(8, 30, 0));
-  Clock::SetSource([&now] { return now; });
-  const auto restore = qScopeGuard([] { Clock::SetSource({}); });
   TScriptedAgent agent;
   FillHost(agent.Mib, 1);
   const QString log = LogInterfaces();
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
   ASSERT_TRUE(Connected());
   EXPECT_EQ(LabelText("lblInterfaceIn1"), "In: measuring");
-  auto* followUp = Find<QTimer>("tmrFirstRate");
-  ASSERT_TRUE(followUp && followUp->isActive());
+  ASSERT_TRUE(Form->Poller()->FollowUpPending());
 
   agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "100500");
   agent.Mib.Set("1.3.6.1.2.1.31.1.1.1.6.1", 0x46, "626000");  // read as in version 1: 32 bits
   agent.Mib.Set("1.3.6.1.2.1.2.2.1.10.1", 0x41, "626000");
   const int requests = agent.Requests();
-  followUp->start(0);  // not due yet on the window's clock: it waits on
+  Clock.Advance(4999);  // not due yet
   QTest::qWait(50);
   EXPECT_EQ(agent.Requests(), requests);
-  EXPECT_TRUE(followUp->isActive());
+  EXPECT_TRUE(Form->Poller()->FollowUpPending());
 
-  now = now.addSecs(5);
-  followUp->start(0);
+  Clock.Advance(1);
   EXPECT_TRUE(QTest::qWaitFor([this] { return LabelText("lblInterfaceIn1") != "In: measuring"; }));
   WaitIdle();
   EXPECT_EQ(LabelText("lblInterfaceIn1"), "In: 976.56 K");
-  EXPECT_FALSE(followUp->isActive());
+  EXPECT_FALSE(Form->Poller()->FollowUpPending());
   EXPECT_EQ(Find<TChart>("InterfaceChart1")->Series[0].Points.size(), 1u);
 
   Form->acDisconnect->trigger();
@@ -419,14 +419,57 @@ TEST_F(MainWindow, TheFirstRateComesFromAReadingSecondsAfterConnect) {
   // A poll that gives the rates first makes it needless, and Disconnect cancels it.
   Options->chkLog->setChecked(false);
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
-  EXPECT_TRUE(followUp->isActive());
+  EXPECT_TRUE(Form->Poller()->FollowUpPending());
   agent.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "106500");
   Refresh();
-  EXPECT_FALSE(followUp->isActive());
+  EXPECT_FALSE(Form->Poller()->FollowUpPending());
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
-  EXPECT_TRUE(followUp->isActive());
+  EXPECT_TRUE(Form->Poller()->FollowUpPending());
   Form->acDisconnect->trigger();
-  EXPECT_FALSE(followUp->isActive());
+  EXPECT_EQ(Clock.Pending(), 0u);
+}
+
+// As the list of watched hosts will: another host, polled in the background, is shown from what
+// its poller holds, its history included, without a new discovery.
+TEST_F(MainWindow, ShowingAnotherPollerBuildsItsRowsFromItsStateWithoutAskingItsHost) {
+  TScriptedAgent connected, watched;
+  FillHost(connected.Mib, 1);
+  FillHost(watched.Mib, 3);
+  ConnectTo(QStringLiteral("127.0.0.1:%1").arg(connected.Port()));
+  ASSERT_TRUE(Connected());
+
+  TPollerSettings settings;
+  settings.Host = QStringLiteral("127.0.0.1:%1").arg(watched.Port());
+  TPoller& other = Form->Pollers.Hold(settings);
+  other.Connect();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return other.Connected() && !other.Busy(); }, 10000));
+  watched.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "106000");
+  watched.Mib.Set("1.3.6.1.2.1.2.2.1.10.3", 0x41, "64440");  // 8 Kbit/s over the minute
+  other.Refresh();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !other.Busy(); }, 10000));
+  const int requests = watched.Requests();
+
+  Form->ShowPoller(other);
+  EXPECT_EQ(watched.Requests(), requests);
+  EXPECT_EQ(Form->windowTitle(), "Corvane - " + settings.Host);
+  EXPECT_TRUE(Form->lblStatus->text().startsWith("Last poll "))
+      << Form->lblStatus->text().toStdString();
+  EXPECT_EQ(RowCount(Form->ScrollBox2), 3);
+  EXPECT_EQ(LabelText("lblInterface3"), "eth3");
+  EXPECT_EQ(LabelText("lblInterfaceIn3"), "In: 8.00 K");
+  EXPECT_EQ(LabelText("lblStorageUsed31"), "Used: 976.6 Mb");
+  EXPECT_EQ(Find<TGauge>("ProcessorGauge769")->Position(), 9);
+  const auto& points = Find<TChart>("InterfaceChart3")->Series[0].Points;
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_EQ(points[0].Y, 8);
+  EXPECT_TRUE(std::isnan(points[1].Y));  // the first poll was too soon for a rate
+  // The host connected before is no longer polled; what the shown one finds from now on shows.
+  EXPECT_EQ(Form->Pollers.Find(QStringLiteral("127.0.0.1:%1").arg(connected.Port())), nullptr);
+  watched.Mib.Set("1.3.6.1.2.1.1.3.0", 0x43, "112000");
+  Refresh();
+  EXPECT_EQ(LabelText("lblInterfaceIn3"), "In: 0.00 K");
+  EXPECT_EQ(Find<TChart>("InterfaceChart3")->Series[0].Points.size(), 3u);
+  Form->Pollers.Release(other);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <QTextStream>
 #include <cmath>
 
-#include "Clock.h"
 #include "WindowFixture.h"
 
 namespace {
@@ -25,7 +24,7 @@ std::vector<std::pair<double, double>> Points(const TChartSeries& series) {
 class Monitors : public TWindowTest {
  protected:
   void SetUp() override {
-    Clock::SetSource([] { return Moment; });
+    Clock.SetNow(Moment);
     TWindowTest::SetUp();
     Agent.Start(Data("poll1"));
     LogPath = Folder.path() + "/activity.csv";
@@ -36,10 +35,6 @@ class Monitors : public TWindowTest {
     Options->feFile->setText(LogPath);
     ConnectTo(HostOf(Agent));
     ASSERT_TRUE(Connected()) << Agent.Log();
-  }
-  void TearDown() override {
-    TWindowTest::TearDown();
-    Clock::SetSource({});
   }
   void PollWith(const std::string& data) {
     Agent.Restart(Data(data));
@@ -76,6 +71,7 @@ TEST_F(Monitors, ProcessorRowsCaptionsPositionsAndClampedLoad) {
   ASSERT_NE(Chart("ProcessorChart769"), nullptr);
   EXPECT_EQ(Points(Chart("ProcessorChart769")->Series[0]),
             (std::vector<std::pair<double, double>>{{0, 100}}));
+  EXPECT_EQ(Chart("ProcessorChart769")->Series[0].Points[0].Color, QColor(Qt::red));
   const TChart* chart = Chart("ProcessorChart768");
   EXPECT_EQ(chart->geometry().topLeft(), QPoint(104, 24));
   EXPECT_EQ(chart->height(), 113);
@@ -94,8 +90,8 @@ TEST_F(Monitors, EditingTheHostDisconnectsAndEmptiesTheTabs) {
   for (TScrollBox* box : {Form->ScrollBox1, Form->ScrollBox2, Form->ScrollBox3}) {
     EXPECT_TRUE(box->Rows()->children().isEmpty());
   }
-  EXPECT_EQ(Form->ProcessorList.Count() + Form->InterfaceList.Count() + Form->StorageList.Count(),
-            0);
+  EXPECT_EQ(Form->Poller(), nullptr);
+  EXPECT_TRUE(Form->Pollers.All().empty());
   EXPECT_FALSE(Form->LogFile.IsOpen());
 }
 

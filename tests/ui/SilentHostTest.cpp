@@ -4,7 +4,6 @@
 #include <QStatusBar>
 #include <cmath>
 
-#include "Clock.h"
 #include "ScriptedAgent.h"
 #include "WindowFixture.h"
 
@@ -17,10 +16,9 @@ const QDateTime Moment(QDate(2026, 12, 7), QTime(8, 30, 0));
 class SilentHost : public TWindowTest {
  protected:
   void SetUp() override {
-    Clock::SetSource([] { return Moment; });
+    Clock.SetNow(Moment);
     TWindowTest::SetUp();
     FillHost(Agent.Mib, 2);
-    Form->IdSNMP1.Now = [this] { return Time; };
     LogPath = Folder.path() + "/activity.csv";
     Options->chkLog->setChecked(true);
     for (QCheckBox* box : {Options->chkProcessor, Options->chkInterface, Options->chkStorage})
@@ -29,16 +27,11 @@ class SilentHost : public TWindowTest {
     ConnectTo(Host());
     ASSERT_TRUE(Connected());
   }
-  void TearDown() override {
-    TWindowTest::TearDown();
-    Clock::SetSource({});
-  }
   QString Host() const { return QStringLiteral("127.0.0.1:%1").arg(Agent.Port()); }
   // Lets the request number n reach the agent, then moves the clock past its deadline.
   void TimeOut(int n) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Agent.Requests() >= n; }, 5000));
-    Time += 5000;
-    Form->IdSNMP1.CheckDeadlines();
+    Clock.Advance(5000);
   }
   QString Status() const { return Form->lblStatus->text(); }
   bool Needle(const QString& gauge) const { return Find<TGauge>(gauge)->HasPosition(); }
@@ -47,7 +40,6 @@ class SilentHost : public TWindowTest {
   }
 
   TScriptedAgent Agent;
-  int64_t Time = 1000000;
   QString LogPath;
 };
 
@@ -95,8 +87,7 @@ TEST_F(SilentHost, DisconnectCancelsAPollAtOnceAndLateRepliesFindNothing) {
   Form->acDisconnect->trigger();
   EXPECT_FALSE(Form->Busy());
   EXPECT_TRUE(Form->acConnect->isEnabled());
-  Time += 60000;
-  Form->IdSNMP1.CheckDeadlines();
+  Clock.Advance(60000);
   QTest::qWait(50);
   EXPECT_EQ(Agent.Requests(), before + 1);
   EXPECT_TRUE(Boxes.Shown.empty());

@@ -68,13 +68,13 @@ TEST_F(Version2, RealHostAgreesWithNetSnmp) {
   };
   // Every interface's 64-bit counter as the window read it, between two readings of net-snmp.
   std::map<std::string, std::pair<uint64_t, int>> read;
-  const auto apply = Form->Connection.Update;
-  Form->Connection.Update = [&read, apply](const TRowUpdate& update) {
-    if (update.Kind == TItemKind::Interface && update.Raw.InOctets) {
-      read[std::to_string(update.Index)] = {*update.Raw.InOctets, update.Raw.CounterBits};
-    }
-    apply(update);
-  };
+  QObject::connect(&Form->Pollers, &TPollers::PollerAdded, Form.get(), [&read](TPoller* poller) {
+    QObject::connect(poller, &TPoller::ItemUpdated, poller, [&read](const TRowUpdate& update) {
+      if (update.Kind == TItemKind::Interface && update.Raw.InOctets) {
+        read[std::to_string(update.Index)] = {*update.Raw.InOctets, update.Raw.CounterBits};
+      }
+    });
+  });
   const auto before = counters();
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(snmpd.Port()));
   ASSERT_TRUE(Connected()) << snmpd.Log();

@@ -56,21 +56,17 @@ class Version3 : public TWindowTest {
     return "Avail: " + FormatNumber(UnitsToMegabytes(value(4), value(5)), 1, QLocale::system()) +
            " Mb";
   }
-  // The client on the test's clock: deadlines pass when the test says so.
-  void Expire() {
-    Form->IdSNMP1.Now = [this] { return Time; };
-    Time += 60000;
-    Form->IdSNMP1.CheckDeadlines();
-  }
+  // The deadlines of two requests in a row pass, well before the next poll is due.
+  void Expire() { Clock.Advance(3 * Form->ReceiveTimeoutMs); }
+  // Datagrams the poller shown has received.
+  int Received() const { return Form->Poller() ? Form->Poller()->Requester().Received() : 0; }
   // Connects to a host that answers with reports only: the deadline passes once the discovery's
   // report and the request's have come.
   void ConnectAwaitingReports(const QString& host) {
-    Form->IdSNMP1.Now = [this] { return Time; };
     Form->acDisconnect->trigger();
     Form->cbxHost->setEditText(host);
-    const int before = Form->IdSNMP1.Received();
     Form->acConnect->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Received() >= 2; }, 10000));
     Expire();
     WaitIdle();
   }
@@ -82,7 +78,6 @@ class Version3 : public TWindowTest {
 
   static inline std::unique_ptr<TSnmpdAgent> Snmpd;
   TFakeSecretStore* Store = nullptr;
-  int64_t Time = 1000000;
 };
 
 // snmpsimd's options for user corvane-auth (SHA) at an engine.
@@ -157,11 +152,11 @@ TEST_F(Version3, WrongDigestKeepsTheKeyringAndOnlyAuthenticatedPassphrasesReplac
     EXPECT_TRUE(dialog->chkRemember->isChecked());
     dialog->edtAuth->setText(right ? "pewter-auth-256" : "still-not-the-passphrase");
     dialog->edtPriv->setText("pewter-priv-aes");
-    const int before = Form->IdSNMP1.Received();
+    const int before = Received();
     dialog->accept();
     if (!right) {
       // The agent's reports end nothing: the request's deadline does.
-      ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return Received() >= before + 2; }, 10000));
       Expire();
     }
     WaitIdle();
@@ -191,23 +186,22 @@ TEST_F(Version3, WrongDigestKeepsTheKeyringAndOnlyAuthenticatedPassphrasesReplac
 TEST_F(Version3, AReportDuringAPollIsToldButIsNoAnswer) {
   Use("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha);
   Keep("corvane-auth", Host(), "pewter-auth-sha", "");
-  Form->IdSNMP1.Now = [this] { return Time; };
   ConnectTo(Host());
   ASSERT_TRUE(Connected()) << Status().toStdString();
-  EXPECT_TRUE(Form->Metrics.Values.Values().Up);
+  EXPECT_TRUE(Form->Poller()->Metrics().Up);
   // The passphrase changed on the agent's side: it reports wrongDigest to every request.
-  Form->IdSNMP1.Session.SetSecurity(std::make_shared<TUsmPeer>(
+  Form->Poller()->Requester().Session.SetSecurity(std::make_shared<TUsmPeer>(
       TUsmUser{"corvane-auth", TUsmSecurityLevel::AuthNoPriv, TUsmAuthProtocol::Sha1,
                TUsmPrivProtocol::None, "changed-on-the-agent", ""}));
-  const int before = Form->IdSNMP1.Received();
+  const int before = Received();
   Form->acRefresh->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Received() >= before + 2; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Received() >= before + 2; }, 10000));
   Expire();
   WaitIdle();
   EXPECT_TRUE(Status().startsWith("No answer from " + Host() + " since "))
       << Status().toStdString();
   EXPECT_TRUE(Status().endsWith(": Wrong digest (wrong passphrase?).")) << Status().toStdString();
-  EXPECT_FALSE(Form->Metrics.Values.Values().Up);
+  EXPECT_FALSE(Form->Poller()->Metrics().Up);
   EXPECT_TRUE(Boxes.Shown.empty());
 }
 
@@ -238,15 +232,14 @@ TEST_F(Version3, AnAgentRestartedWithANewEngineIdIsFoundAgainAtTheNextPoll) {
   sim.Start(Data("poll1"), SimUser("8000000001020304"));
   Use("corvane-auth", TSecurityLevel::AuthNoPriv, TAuthProtocol::Sha);
   Keep("corvane-auth", HostOf(sim), "pewter-auth-sha", "");
-  Form->IdSNMP1.Now = [this] { return Time; };
   ConnectTo(HostOf(sim));
   ASSERT_TRUE(Connected()) << Status().toStdString() << sim.Log();
 
   // The new engine drops what is meant for the old one: the poll (one request) times out.
   sim.Start(Data("poll1"), SimUser("8000000001020399"));
-  const int sent = Form->IdSNMP1.Sent();
+  const int sent = Sent();
   Form->acRefresh->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->IdSNMP1.Sent() > sent; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Sent() > sent; }, 5000));
   Expire();
   WaitIdle();
   EXPECT_TRUE(Status().startsWith("No answer from ")) << Status().toStdString();

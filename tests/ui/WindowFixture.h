@@ -16,6 +16,7 @@
 
 #include "Computations.h"
 #include "Dialogs.h"
+#include "FakeClock.h"
 #include "FileEdit.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
@@ -50,16 +51,17 @@ class TScriptedBoxes : public TMessageBoxes {
   std::vector<TShown> Shown;
 };
 
-// A main window with its options dialog, its settings in a temporary folder, and scripted
-// message boxes.
+// A main window with its options dialog, its settings in a temporary folder, scripted message
+// boxes, and a clock the test moves: replies come over loopback at once, while time-outs, the
+// first-rate reading and poll ticks wait until the test advances the clock.
 class TWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetMessageBoxes(&Boxes);
-    Form = std::make_unique<TForm1>(Folder.path() + "/corvane");
+    Form = std::make_unique<TForm1>(Folder.path() + "/corvane", nullptr, Clock);
     Options = new TfrmOptions(Form.get());
     Form->SetOptionsDialog(Options);
-    Form->IdSNMP1.SetReceiveTimeout(1000);
+    Form->ReceiveTimeoutMs = 1000;
     Form->show();
   }
   void TearDown() override {
@@ -79,6 +81,14 @@ class TWindowTest : public ::testing::Test {
     Form->acConnect->trigger();
     WaitIdle();
   }
+  // As ConnectTo, to a host that does not answer: its deadline passes.
+  void ConnectToSilent(const QString& host) {
+    Form->acDisconnect->trigger();
+    Form->cbxHost->setEditText(host);
+    Form->acConnect->trigger();
+    TimeOutAfter(1);
+    WaitIdle();
+  }
   // Refresh, and wait for the poll to end.
   void Refresh() {
     Form->acRefresh->trigger();
@@ -88,8 +98,16 @@ class TWindowTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([this] { return !Form->Busy(); }, 30000));
   }
   bool Connected() const {
-    return !Form->acConnect->isEnabled() && Form->acDisconnect->isEnabled() &&
-           Form->Timer1->isActive();
+    return !Form->acConnect->isEnabled() && Form->acDisconnect->isEnabled() && Form->Poller() &&
+           Form->Poller()->Connected();
+  }
+  // Datagrams the poller shown has sent.
+  int Sent() const { return Form->Poller() ? Form->Poller()->Requester().Sent() : 0; }
+  // Waits until the poller shown has sent sent datagrams, then moves the clock past their
+  // deadlines.
+  void TimeOutAfter(int sent) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Sent() >= sent; }, 10000));
+    Clock.Advance(Form->ReceiveTimeoutMs);
   }
   template <class T>
   T* Find(const QString& name) const {
@@ -109,6 +127,7 @@ class TWindowTest : public ::testing::Test {
 
   QTemporaryDir Folder;
   TScriptedBoxes Boxes;
+  TFakeClock Clock;
   std::unique_ptr<TForm1> Form;
   TfrmOptions* Options = nullptr;
 };

@@ -15,7 +15,8 @@ TEST_F(TWindowTest, ConnectAndTwoPollsSendTheRecordedDatagrams) {
   TScriptedAgent agent;
   FillHost(agent.Mib, 2);
   // Request-ids of four octets, as in the recording.
-  Form->IdSNMP1.Session = TSnmpSession(0x10000000);
+  QObject::connect(&Form->Pollers, &TPollers::PollerAdded, Form.get(),
+                   [](TPoller* poller) { poller->Requester().Session = TSnmpSession(0x10000000); });
   ConnectTo(QStringLiteral("127.0.0.1:%1").arg(agent.Port()));
   ASSERT_TRUE(Connected());
   for (const char* upTime : {"106000", "112000"}) {

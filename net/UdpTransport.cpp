@@ -1,4 +1,4 @@
-#include "SnmpClient.h"
+#include "UdpTransport.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -6,8 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QHostInfo>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 
@@ -17,15 +17,6 @@ namespace {
 
 constexpr int32_t kHostNotFound = 11001;
 constexpr size_t kLargestDatagram = 65536;
-
-int64_t MonotonicMilliseconds() {
-  static QElapsedTimer started = [] {
-    QElapsedTimer timer;
-    timer.start();
-    return timer;
-  }();
-  return started.elapsed();
-}
 
 QString ErrorText(int32_t code) {
   return QString::fromStdString(SocketErrorMessage(code));
@@ -61,24 +52,30 @@ socklen_t SocketAddress(const QHostAddress& address, quint16 port, sockaddr_stor
 
 }  // namespace
 
-TSnmpClient::TSnmpClient(QObject* parent) : QObject(parent), Now(MonotonicMilliseconds) {
-  FDeadline.setSingleShot(true);
-  FDeadline.setTimerType(Qt::PreciseTimer);
-  connect(&FDeadline, &QTimer::timeout, this, &TSnmpClient::CheckDeadlines);
-}
+TUdpTransport::TUdpTransport(QObject* parent) : QObject(parent) {}
 
-TSnmpClient::~TSnmpClient() {
+TUdpTransport::~TUdpTransport() {
   CloseSocket();
 }
 
-void TSnmpClient::CloseSocket() {
-  FNotifier.reset();
+void TUdpTransport::CloseSocket() {
+  if (FNotifier) {
+    // Closing may come from within the notifier's own signal: it goes once that is over.
+    FNotifier->setEnabled(false);
+    FNotifier->deleteLater();
+    FNotifier = nullptr;
+  }
   if (FSocket >= 0) ::close(FSocket);
   FSocket = -1;
   FFamily = 0;
 }
 
-QString TSnmpClient::OpenSocket(const QHostAddress& address) {
+void TUdpTransport::Close() {
+  ++FGeneration;
+  CloseSocket();
+}
+
+QString TUdpTransport::OpenSocket(const QHostAddress& address) {
   const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
   // One socket, and so one local port, for every request to hosts of the same family.
   if (FSocket < 0 || FFamily != family) {
@@ -93,8 +90,8 @@ QString TSnmpClient::OpenSocket(const QHostAddress& address) {
     }
     FSocket = handle;
     FFamily = family;
-    FNotifier = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
-    connect(FNotifier.get(), &QSocketNotifier::activated, this, &TSnmpClient::ReadPending);
+    FNotifier = new QSocketNotifier(handle, QSocketNotifier::Read, this);
+    connect(FNotifier, &QSocketNotifier::activated, this, &TUdpTransport::ReadPending);
   }
   // Connected, the socket takes datagrams from the agent's address and port only.
   sockaddr_storage target{};
@@ -109,16 +106,16 @@ QString TSnmpClient::OpenSocket(const QHostAddress& address) {
   return {};
 }
 
-void TSnmpClient::Open(const QString& host, quint16 port,
-                       std::function<void(const QString& error)> done) {
-  Cancel();
+void TUdpTransport::Open(const QString& host, quint16 port, TOpenedFunction done) {
+  ++FGeneration;
   FPort = port;
   const uint64_t generation = FGeneration;
   const auto opened = [this, generation, done](const QHostAddress& address, QString error) {
     if (generation != FGeneration) return;
     FAddress = address;
+    const bool notFound = !error.isEmpty();
     if (error.isEmpty()) error = OpenSocket(address);
-    done(error);
+    done({error, notFound});
   };
 
   QHostAddress literal;
@@ -147,99 +144,18 @@ void TSnmpClient::Open(const QString& host, quint16 port,
   });
 }
 
-void TSnmpClient::Send(TSNMPInfo request, TDone done) {
-  FQueue.push_back({std::move(request), std::move(done)});
-  SendNext();
-}
-
-void TSnmpClient::Cancel() {
-  ++FGeneration;
-  FQueue.clear();
-  FInFlight.reset();
-  Session.Cancel();
-  FDeadline.stop();
-}
-
-void TSnmpClient::SendNext() {
-  if (FInFlight || FQueue.empty()) return;
-  FInFlight = std::move(FQueue.front());
-  FQueue.pop_front();
-  TSNMPInfo& request = FInFlight->Request;
-  std::string datagram;
-  try {
-    datagram = Session.Start(request, Time(), TSnmpTime(FTimeoutMs));
-  } catch (const std::exception& error) {
-    // A request that cannot be made (no key for its security level, say) fails at once.
-    FailLater(QString::fromLocal8Bit(error.what()));
-    return;
-  }
-  SendDatagram(datagram);
-}
-
-void TSnmpClient::SendDatagram(const std::string& datagram) {
-  ++FSent;
+QString TUdpTransport::Send(const std::string& datagram) {
+  if (FSocket < 0) return ErrorText(SocketErrorCode(ENOTCONN));
   ssize_t sent = ::send(FSocket, datagram.data(), datagram.size(), 0);
   // A refusal can be the late news of an earlier datagram (an ICMP port unreachable): this one
   // may still get through.
   if (sent < 0 && errno == ECONNREFUSED)
     sent = ::send(FSocket, datagram.data(), datagram.size(), 0);
-  if (sent != static_cast<ssize_t>(datagram.size())) {
-    FailLater(sent < 0 ? LastErrorText() : QStringLiteral("Not all bytes sent."));
-    return;
-  }
-  ArmDeadline();
+  if (sent == static_cast<ssize_t>(datagram.size())) return {};
+  return sent < 0 ? LastErrorText() : QStringLiteral("Not all bytes sent.");
 }
 
-void TSnmpClient::FailLater(const QString& error) {
-  TSnmpResult result;
-  result.Outcome = TSnmpResult::Failed;
-  result.Error = error;
-  Session.Cancel();
-  // Reported from the event loop, as every other outcome.
-  const uint64_t generation = FGeneration;
-  QTimer::singleShot(0, this, [this, generation, result] {
-    if (generation == FGeneration) Finish(result);
-  });
-}
-
-void TSnmpClient::ArmDeadline() {
-  const std::optional<TSnmpTime> deadline = Session.NextDeadline();
-  if (!deadline) return;
-  // A timer already set for an earlier moment stays: when it fires it sets itself again for
-  // the request then in flight. Restarting it for every request would cost more than the
-  // request itself.
-  const int wait = static_cast<int>(std::max<int64_t>((*deadline - Time()).count(), 0));
-  if (FDeadline.isActive() && FDeadline.remainingTime() <= wait) return;
-  FDeadline.start(wait);
-}
-
-void TSnmpClient::Finish(const TSnmpResult& result) {
-  if (!FInFlight) return;
-  TDone done = std::move(FInFlight->Done);
-  FInFlight.reset();
-  const uint64_t generation = FGeneration;
-  done(result);
-  // done may have cancelled, or queued (and so sent) the next request itself.
-  if (generation == FGeneration) SendNext();
-}
-
-void TSnmpClient::CheckDeadlines() {
-  if (!FInFlight) return;
-  const std::vector<TSnmpReceived> ended = Session.OnTick(Time());
-  if (ended.empty()) {
-    ArmDeadline();
-    return;
-  }
-  TSnmpResult result;
-  if (ended.front().Kind == TSnmpReceived::Report) {
-    result.Outcome = TSnmpResult::Report;
-    result.ReportKind = ended.front().ReportKind;
-    result.Error = QString::fromLatin1(UsmReportText(result.ReportKind));
-  }
-  Finish(result);
-}
-
-void TSnmpClient::ReadPending() {
+void TUdpTransport::ReadPending() {
   // The buffer keeps its size from datagram to datagram; what arrived is copied out of it.
   if (FBuffer.size() < kLargestDatagram) FBuffer.resize(kLargestDatagram);
   // One datagram a time: the notifier comes again while more are waiting, and not asking for
@@ -252,25 +168,10 @@ void TSnmpClient::ReadPending() {
       if (errno == EINTR) continue;
       return;
     }
-    ++FReceived;
-    // A datagram cut by the buffer cannot be read; one that answers nothing is a stranger's.
-    if (!FInFlight || static_cast<size_t>(size) > FBuffer.size()) return;
+    // A datagram cut by the buffer cannot be read.
+    if (static_cast<size_t>(size) > FBuffer.size()) return;
     FDatagram.assign(FBuffer.data(), static_cast<size_t>(size));
-    // One result record serves every reply, so that decoding reuses its texts.
-    TSnmpResult& result = FResult;
-    Session.LargestReply = static_cast<size_t>(std::max(BufferSize, 0));
-    const std::optional<TSnmpReceived> received =
-        Session.OnDatagram(FDatagram, result.Reply, Time());
-    if (!received) return;
-    if (received->Kind == TSnmpReceived::Resend) {
-      // The agent's engine or clock was learnt; the request goes out again, still in flight.
-      SendDatagram(received->Datagram);
-      return;
-    }
-    result.Outcome = TSnmpResult::Answered;
-    result.Error.clear();
-    result.ReportKind = TUsmReport::Other;
-    Finish(result);
+    Deliver(FDatagram);
     return;
   }
 }
