@@ -500,10 +500,11 @@ void TForm1::ShowPoller(TPoller& poller) {
   if (poller.Connected()) {
     ShowNoRows();
     SetCaption(QStringLiteral("Corvane - ") + poller.Host());
-    ShowStatus();
   } else {
     for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->show();
+    SetCaption(QStringLiteral("Corvane"));
   }
+  ShowStatus();
   FViewLinks = {connect(&poller, &TPoller::RowDiscovered, this,
                         [this](const TRowSpec& row) { Guarded([&] { CreateRows(row); }); }),
                 connect(&poller, &TPoller::RowRenamed, this,
@@ -517,7 +518,7 @@ void TForm1::ShowPoller(TPoller& poller) {
                 connect(&poller, &TPoller::ItemUpdated, this,
                         [this](const TRowUpdate& update) { Guarded([&] { ShowUpdate(update); }); }),
                 connect(&poller, &TPoller::PollFinished, this,
-                        [this](const TPollResult& result) { EndPoll(result); })};
+                        [this](const TPollResult& result) { Guarded([&] { EndPoll(result); }); })};
 }
 
 void TForm1::UpdateHistory(QComboBox* box) {
