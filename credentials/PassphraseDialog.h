@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "OptionsDialog.h"
+#include "ConnectionSettings.h"
 #include "SecretStore.h"
 
 class QCheckBox;

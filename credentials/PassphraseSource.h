@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "OptionsDialog.h"
+#include "ConnectionSettings.h"
 #include "SecretStore.h"
 
 class QWidget;

@@ -49,7 +49,11 @@ uint64_t TSystemClock::Schedule(int64_t ms, QObject* context, std::function<void
   timer->setSingleShot(true);
   // Deadlines of a few milliseconds matter to the replies' order; a coarse timer would be late.
   timer->setTimerType(Qt::PreciseTimer);
-  QObject::connect(timer, &QTimer::timeout, context, std::move(f));
+  QObject::connect(timer, &QTimer::timeout, context, [this, id, f = std::move(f)] {
+    FFiring = id;
+    f();
+    FFiring = 0;
+  });
   // Connected after f, so that the timer goes once f has run, also when context is gone.
   QObject::connect(timer, &QTimer::timeout, timer, [this, id, timer] {
     FTimers.erase(id);
@@ -63,9 +67,13 @@ uint64_t TSystemClock::Schedule(int64_t ms, QObject* context, std::function<void
 void TSystemClock::Cancel(uint64_t id) {
   const auto found = FTimers.find(id);
   if (found == FTimers.end()) return;
-  // It may be the timer whose signal is being delivered.
-  found->second->stop();
-  found->second->deleteLater();
+  // The timer whose signal is being delivered goes once that is over.
+  if (id == FFiring) {
+    found->second->stop();
+    found->second->deleteLater();
+  } else {
+    delete found->second;
+  }
   FTimers.erase(found);
 }
 

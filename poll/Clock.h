@@ -67,6 +67,7 @@ class TSystemClock : public TClock {
   struct TStart;
   std::unique_ptr<TStart> FStart;
   uint64_t FLastId = 0;
+  uint64_t FFiring = 0;                           // the timer whose function runs
   std::unordered_map<uint64_t, QTimer*> FTimers;  // owned
 };
 
