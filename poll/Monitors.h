@@ -7,7 +7,7 @@
 #include "MonitorTypes.h"
 
 // The three monitors: plain classes that turn what was read into rows and updates. They own the
-// item records; the window only shows what they give back.
+// item records; their consumers only show what they give back.
 
 // What every chart of one connection shares.
 struct TMonitorSetup {

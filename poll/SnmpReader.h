@@ -22,7 +22,7 @@ class TSnmpReader {
   // The community of the requests, and their version field: 0 SNMPv1, 1 SNMPv2c.
   std::string Community;
   int32_t Version = 0;
-  // The largest reply the client takes, which bounds how much one request may ask for.
+  // The largest reply the requester takes, which bounds how much one request may ask for.
   int BufferSize = 8192;
   bool Batched() const { return Version >= 1; }
 
