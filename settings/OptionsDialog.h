@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "AlertRules.h"
+#include "ConnectionSettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,24 +18,6 @@ class TFileEdit;
 // Days of history kept unless the user says otherwise, and the most the dialog offers.
 inline constexpr int kDefaultHistoryDays = 90;
 inline constexpr int kMaxHistoryDays = 36500;
-
-// The choices of the dialog's SNMP lists, in the order of their rows.
-enum class TSnmpVersion { V1, V2c, V3 };
-enum class TSecurityLevel { NoAuthNoPriv, AuthNoPriv, AuthPriv };
-enum class TAuthProtocol { Md5, Sha, Sha224, Sha256, Sha384, Sha512 };
-enum class TPrivProtocol { Aes };
-
-// How a connection talks to its agent. The user name, level and protocols serve version 3
-// only. Passphrases are no options and never part of this.
-struct TConnectionSettings {
-  TSnmpVersion Version = TSnmpVersion::V1;
-  QString SecurityName;
-  TSecurityLevel SecurityLevel = TSecurityLevel::AuthPriv;
-  TAuthProtocol AuthProtocol = TAuthProtocol::Sha256;
-  TPrivProtocol PrivProtocol = TPrivProtocol::Aes;
-
-  bool operator==(const TConnectionSettings&) const = default;
-};
 
 // The option values whose change matters to a running connection.
 struct TOptionsSnapshot {

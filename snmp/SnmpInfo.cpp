@@ -9,8 +9,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "IdSNMP.h"
-
 namespace {
 
 uint8_t OctetAt(std::string_view bytes, size_t pos) {
@@ -666,10 +664,10 @@ std::string ReadItem(size_t& pos, const std::string& message, int32_t& valueType
   return text;
 }
 
-TSNMPInfo::TSNMPInfo(TIdSNMP* owner) : Owner(owner) {
+TSNMPInfo::TSNMPInfo(TSnmpRecordOwner* owner) : Owner(owner) {
   if (Owner != nullptr) {
-    community_ = Owner->Community();
-    TargetPort = Owner->Port();
+    community_ = Owner->DefaultCommunity();
+    TargetPort = Owner->DefaultPort(*this);
   }
 }
 
@@ -689,9 +687,9 @@ void TSNMPInfo::Reset() {
     TargetPort = 0;
     return;
   }
-  community_ = Owner->Community();
-  TargetPort = this == &Owner->TrapInfo() ? Owner->TrapPort() : Owner->Port();
-  TargetHost = Owner->Host();
+  community_ = Owner->DefaultCommunity();
+  TargetPort = Owner->DefaultPort(*this);
+  TargetHost = Owner->DefaultHost();
 }
 
 TSNMPInfo::TBinding& TSNMPInfo::NextSlot() {

@@ -8,7 +8,17 @@
 
 #include "SnmpErrors.h"
 
-class TIdSNMP;
+class TSNMPInfo;
+
+// What a record takes its defaults from when it is reset: the client that owns it.
+class TSnmpRecordOwner {
+ public:
+  virtual ~TSnmpRecordOwner() = default;
+  virtual std::string DefaultCommunity() const = 0;
+  virtual std::string DefaultHost() const = 0;
+  // The port a record of this owner is sent to.
+  virtual int32_t DefaultPort(const TSNMPInfo& record) const = 0;
+};
 
 // BER tags of the value types the codec knows.
 namespace SnmpTag {
@@ -71,9 +81,9 @@ std::string ErrorStatusName(int32_t status);
 class TSNMPInfo {
  public:
   // Takes community and port from the owner (which may be null: empty defaults).
-  explicit TSNMPInfo(TIdSNMP* owner);
+  explicit TSNMPInfo(TSnmpRecordOwner* owner);
 
-  TIdSNMP* Owner;
+  TSnmpRecordOwner* Owner;
   std::string Packet, TargetHost;
   int32_t TargetPort = 0, Version = 0, PduType = 0, RequestId = 0, ErrStatus = 0, ErrIndex = 0;
 

@@ -70,6 +70,10 @@ class TSnmpSession {
   bool Idle() const { return pending_.empty(); }
   // Forgets every pending request: replies that come later find nothing to complete.
   void Cancel() { pending_.clear(); }
+  // Forgets one pending request (one that could not be sent, say).
+  void Forget(int32_t requestId) {
+    std::erase_if(pending_, [requestId](const TPending& p) { return p.RequestId == requestId; });
+  }
 
  private:
   struct TPending {

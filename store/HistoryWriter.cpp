@@ -38,7 +38,10 @@ void Queue(QObject* context, std::function<void()> call) {
 
 }  // namespace
 
-THistoryWriter::THistoryWriter(QObject* parent) : QObject(parent), FWorker(new THistoryWorker) {
+THistoryWriter::THistoryWriter(QObject* parent) : THistoryWriter(SystemClock(), parent) {}
+
+THistoryWriter::THistoryWriter(TClock& clock, QObject* parent)
+    : QObject(parent), FClock(clock), FWorker(new THistoryWorker) {
   // Failed reaches its receivers on this object's thread, whichever thread it comes from.
   FWorker->Report = [this](const QString& text) {
     Queue(this, [this, text] { emit Failed(text); });
@@ -82,7 +85,7 @@ void THistoryWriter::SetKeepDays(int days) {
 }
 
 void THistoryWriter::RemoveOld() {
-  Queue(FWorker, [worker = FWorker, now = Clock::Now()] {
+  Queue(FWorker, [worker = FWorker, now = FClock.Now()] {
     if (!worker->Ready()) return;
     worker->Attempt("remove old values from",
                     [&] { worker->Store.RemoveOlderThan(worker->KeepDays, now); });

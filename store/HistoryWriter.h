@@ -6,6 +6,8 @@
 
 #include "HistoryStore.h"
 
+class TClock;
+
 class THistoryWorker;
 
 // Writes the polls into the store on a thread of its own, so the caller never waits for the
@@ -15,7 +17,9 @@ class THistoryWriter : public QObject {
   Q_OBJECT
 
  public:
+  // The clock tells when values are old enough to go.
   explicit THistoryWriter(QObject* parent = nullptr);
+  THistoryWriter(TClock& clock, QObject* parent = nullptr);
   // Finishes what is queued and closes the store.
   ~THistoryWriter() override;
 
@@ -38,6 +42,7 @@ class THistoryWriter : public QObject {
   void Failed(const QString& text);
 
  private:
+  TClock& FClock;
   QThread FThread;
   THistoryWorker* FWorker;
   QTimer FDaily;

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   TForm1 form(QStringLiteral("/tmp/corvane-screenshot/corvane"));
   auto* options = new TfrmOptions(&form);
   form.SetOptionsDialog(options);
-  form.IdSNMP1.SetReceiveTimeout(2000);
+  form.ReceiveTimeoutMs = 2000;
   form.move(10, 10);
   form.resize(640, 600);
   form.show();

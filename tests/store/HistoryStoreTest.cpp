@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "ActivityLog.h"
-#include "Clock.h"
 #include "Computations.h"
 #include "HistoryCommand.h"
 #include "HistoryStore.h"
@@ -184,18 +183,16 @@ TEST(HistoryCsv, RowsAreTheActivityLogsOwn) {
   THistoryStore store;
   store.Open(dir.filePath("history.sqlite"));
   for (const TStoredPoll& poll : polls) {
-    Clock::SetSource([&] { return poll.Time.toLocalTime(); });
     for (const TStoredValue& value : poll.Values) {
       if (!value.Value) continue;
       // The monitors' texts: loads as whole numbers, everything else in the general form.
-      log.WriteRow(value.Tag, value.Item,
+      log.WriteRow(poll.Time.toLocalTime(), value.Tag, value.Item,
                    value.Kind == TStoredKind::Processor
                        ? QString::number(static_cast<int>(*value.Value))
                        : FormatGeneral(*value.Value, QLocale::system()));
     }
     store.Write(poll);
   }
-  Clock::SetSource({});
   log.Close();
 
   QByteArray exported;

@@ -1,0 +1,51 @@
+#include "Monitors.h"
+
+#include "Oids.h"
+#include "ValueText.h"
+
+// What the three monitors share: walked indexes and cells, reads of one row, chart histories.
+
+std::vector<int32_t> WalkIndexes(const std::vector<TWalkRow>& rows) {
+  std::vector<int32_t> indexes;
+  indexes.reserve(rows.size());
+  for (const TWalkRow& row : rows) indexes.push_back(StrToInt(row.Index));
+  return indexes;
+}
+
+TWalkedCells Cells(const std::vector<std::string>& columns, const TWalkTable& table) {
+  TWalkedCells cells;
+  for (size_t c = 0; c < columns.size() && c < table.size(); ++c) {
+    cells[columns[c]] = ByIndex(table[c]);
+  }
+  return cells;
+}
+
+TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
+                       const TWalkedCells& walked) {
+  TItemRead read;
+  const std::string row = std::to_string(index);
+  for (const std::string& column : columns) {
+    read.Oids.push_back(column == Oids::SysUpTime ? column : column + "." + row);
+    const auto found = walked.find(column);
+    if (found == walked.end()) {
+      read.Known.emplace_back();
+      continue;
+    }
+    const auto cell = found->second.find(row);
+    read.Known.emplace_back(cell != found->second.end() ? cell->second
+                                                        : TReadValue{TValueState::NoValue, {}, 0});
+  }
+  return read;
+}
+
+TItemHistory NewHistory(int count, double axisMaximum) {
+  TItemHistory history;
+  history.Series.resize(static_cast<size_t>(count));
+  history.AxisMaximum = axisMaximum;
+  return history;
+}
+
+void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup) {
+  PushValue(history.Series.at(static_cast<size_t>(series)), value, setup.Interval,
+            setup.GraphLength);
+}

@@ -1,0 +1,343 @@
+#include "SnmpReader.h"
+
+#include <algorithm>
+
+#include "Oids.h"
+#include "ValueText.h"
+#include "WalkCursor.h"
+
+namespace {
+
+// What one binding of a reply is taken to need, for sizing requests to the receive buffer: the
+// name of a table cell, a counter or a short text, and the headers around them.
+constexpr int kBindingBudget = 48;
+constexpr int kMessageOverhead = 200;
+constexpr int kMostRepetitions = 100;
+
+bool TooBig(const TSnmpResult& result) {
+  return result.Outcome == TSnmpResult::Answered &&
+         result.Reply.ErrStatus == SnmpErrorStatus::TooBig;
+}
+
+// A row of a walked column from the reply's binding.
+TWalkRow WalkRow(const TSNMPInfo& reply, size_t binding) {
+  const std::string& name = reply.OidAt(binding);
+  return {name, LastArc(name), BindingValue(reply, binding)};
+}
+
+}  // namespace
+
+struct TSnmpReader::TReadJob {
+  std::vector<TItemRead> Items;
+  std::function<void(size_t, const TItemValues&)> Each;
+  std::function<void(std::exception_ptr)> Done;
+  size_t Item = 0;
+  TItemValues Values;
+};
+
+struct TSnmpReader::TWalkJob {
+  explicit TWalkJob(const std::string& column) : Cursor({column}) {}
+  TWalkCursor Cursor;
+  std::vector<TWalkRow> Rows;
+  std::function<void(std::vector<TWalkRow>)> Done;
+};
+
+struct TSnmpReader::TBulkJob {
+  explicit TBulkJob(std::vector<std::string> columns) : Cursor(std::move(columns)) {}
+  TWalkCursor Cursor;
+  TWalkTable Rows;
+  int Repetitions = 1;
+  std::function<void(TWalkTable)> Done;
+};
+
+std::unordered_map<std::string, TReadValue> ByIndex(const std::vector<TWalkRow>& column) {
+  std::unordered_map<std::string, TReadValue> cells;
+  for (const TWalkRow& row : column) cells.emplace(row.Index, row.Value);
+  return cells;
+}
+
+TReadValue BindingValue(const TSNMPInfo& reply, size_t index) {
+  TReadValue value;
+  value.State = TValueState::NoValue;
+  if (index >= reply.ValueCount()) return value;
+  const int32_t type = reply.ValueTypeAt(index);
+  if (type >= SnmpTag::NoSuchObject && type <= SnmpTag::EndOfMibView) return value;
+  value.State = TValueState::Value;
+  value.Text = reply.ValueAt(index);
+  value.Type = type;
+  return value;
+}
+
+TReadValue FirstValue(const TSnmpResult& result) {
+  if (!result.Replied()) return {};
+  if (!result.Ok()) return {TValueState::NoValue, {}, 0};
+  return BindingValue(result.Reply, 0);
+}
+
+void TSnmpReader::StartConnection() {
+  FBatchLimit = 0;
+  StartRun();
+}
+
+TSNMPInfo TSnmpReader::Request(int32_t pduType) const {
+  TSNMPInfo request(nullptr);
+  request.SetCommunity(Community);
+  request.Version = Version;
+  request.PduType = pduType;
+  return request;
+}
+
+void TSnmpReader::Send(TSNMPInfo request, std::function<void(const TSnmpResult&)> done) {
+  FRequester.Send(std::move(request), std::move(done));
+}
+
+void TSnmpReader::Get(const std::string& oid, int32_t pduType,
+                      std::function<void(const TSnmpResult&)> done) {
+  TSNMPInfo request = Request(pduType);
+  request.AddVarBind(oid, "", SnmpTag::OctetString);
+  Send(std::move(request), std::move(done));
+}
+
+void TSnmpReader::Walk(const std::string& column, std::function<void(std::vector<TWalkRow>)> done) {
+  if (Batched()) {
+    WalkColumns({column},
+                [done = std::move(done)](TWalkTable table) { done(std::move(table.front())); });
+    return;
+  }
+  auto job = std::make_shared<TWalkJob>(column);
+  job->Done = std::move(done);
+  if (Abandoned()) {
+    Later([job] { job->Done({}); });
+    return;
+  }
+  Get(column, SnmpTag::GetNextRequest,
+      [this, job](const TSnmpResult& result) { Step(job, result); });
+}
+
+void TSnmpReader::Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& result) {
+  if (!result.Replied() || Abandoned()) {
+    job->Cursor.Fail();
+  } else {
+    for (const TWalkHit& row : job->Cursor.Accept(result.Reply).Rows) {
+      job->Rows.push_back(WalkRow(result.Reply, row.Binding));
+    }
+  }
+  if (job->Cursor.Done()) {
+    job->Done(std::move(job->Rows));
+    return;
+  }
+  Get(job->Cursor.Asking().front(), SnmpTag::GetNextRequest,
+      [this, job](const TSnmpResult& next) { Step(job, next); });
+}
+
+void TSnmpReader::WalkColumns(std::vector<std::string> columns,
+                              std::function<void(TWalkTable)> done) {
+  if (!Batched()) {
+    // One column after the other, each with GetNext.
+    auto table = std::make_shared<TWalkTable>();
+    auto next = std::make_shared<std::function<void()>>();
+    *next = [this, columns, table, next, done = std::move(done)] {
+      if (table->size() == columns.size()) {
+        done(std::move(*table));
+        *next = nullptr;
+        return;
+      }
+      Walk(columns[table->size()], [table, next](std::vector<TWalkRow> rows) {
+        table->push_back(std::move(rows));
+        (*next)();
+      });
+    };
+    (*next)();
+    return;
+  }
+  auto job = std::make_shared<TBulkJob>(columns);
+  job->Rows.resize(columns.size());
+  const int perRow = static_cast<int>(columns.size()) * kBindingBudget;
+  job->Repetitions = std::clamp((BufferSize - kMessageOverhead) / perRow, 1, kMostRepetitions);
+  job->Done = std::move(done);
+  if (Abandoned()) {
+    Later([job] { job->Done(std::move(job->Rows)); });
+    return;
+  }
+  BulkStep(job);
+}
+
+void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
+  if (job->Cursor.Done() || Abandoned()) {
+    job->Done(std::move(job->Rows));
+    return;
+  }
+  TSNMPInfo request = Request(SnmpTag::GetBulkRequest);
+  request.ErrStatus = 0;  // non-repeaters
+  request.ErrIndex = job->Repetitions;
+  for (const std::string& name : job->Cursor.Asking()) {
+    request.AddVarBind(name, "", SnmpTag::Null);
+  }
+  Send(std::move(request), [this, job](const TSnmpResult& result) {
+    if (TooBig(result) && job->Repetitions > 1) {
+      job->Repetitions /= 2;
+      BulkStep(job);
+      return;
+    }
+    if (!result.Replied()) {
+      job->Cursor.Fail();
+    } else {
+      for (const TWalkHit& row : job->Cursor.Accept(result.Reply).Rows) {
+        job->Rows[row.Column].push_back(WalkRow(result.Reply, row.Binding));
+      }
+    }
+    BulkStep(job);
+  });
+}
+
+void TSnmpReader::Read(std::vector<TItemRead> items,
+                       std::function<void(size_t, const TItemValues&)> each,
+                       std::function<void(std::exception_ptr)> done) {
+  auto job = std::make_shared<TReadJob>();
+  job->Items = std::move(items);
+  job->Each = std::move(each);
+  job->Done = std::move(done);
+  if (Batched()) {
+    if (FBatchLimit == 0) FBatchLimit = (BufferSize - kMessageOverhead) / kBindingBudget;
+    Later([this, job] { NextBatch(job); });
+  } else {
+    Later([this, job] { Next(job); });
+  }
+}
+
+namespace {
+
+// Whether position i of an item still has to be asked for.
+bool Unknown(const TItemRead& item, size_t i) {
+  return i >= item.Known.size() || !item.Known[i];
+}
+
+}  // namespace
+
+void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
+  // Items that need no request (a run given up) are handed on a batch at a time, so that the
+  // event loop gets its turn between batches.
+  constexpr int kBatch = 64;
+  int handed = 0;
+  while (job->Item < job->Items.size()) {
+    if (handed == kBatch) {
+      Later([this, job] { Next(job); });
+      return;
+    }
+    const TItemRead& item = job->Items[job->Item];
+    const size_t at = job->Values.size();
+    if (at < item.Oids.size() && !Unknown(item, at)) {
+      job->Values.push_back(*item.Known[at]);
+      continue;
+    }
+    if (at < item.Oids.size() && !Abandoned()) {
+      Get(item.Oids[at], SnmpTag::GetRequest, [this, job](const TSnmpResult& result) {
+        job->Values.push_back(FirstValue(result));
+        Next(job);
+      });
+      return;
+    }
+    // After two time-outs in a row the rest goes unanswered without being asked.
+    job->Values.resize(item.Oids.size());
+    try {
+      job->Each(job->Item, job->Values);
+    } catch (...) {
+      job->Done(std::current_exception());
+      return;
+    }
+    job->Values.clear();
+    ++job->Item;
+    ++handed;
+  }
+  job->Done(nullptr);
+}
+
+void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
+  // The items from job->Item on that fit one request; one sysUpTime serves all of them.
+  const size_t first = job->Item;
+  size_t end = first;
+  int bindings = 0;
+  bool upTime = false;
+  while (end < job->Items.size()) {
+    const TItemRead& item = job->Items[end];
+    int more = 0;
+    bool needsUpTime = false;
+    for (size_t i = 0; i < item.Oids.size(); ++i) {
+      if (!Unknown(item, i)) continue;
+      if (item.Oids[i] == Oids::SysUpTime) {
+        needsUpTime = true;
+      } else {
+        ++more;
+      }
+    }
+    const int added = more + (needsUpTime && !upTime ? 1 : 0);
+    if (end > first && bindings + added > FBatchLimit) break;
+    bindings += added;
+    upTime = upTime || needsUpTime;
+    ++end;
+  }
+
+  const auto hand = [this, job](size_t to, const std::vector<TItemValues>& values) {
+    for (size_t i = 0; job->Item < to; ++i, ++job->Item) {
+      try {
+        job->Each(job->Item, values[i]);
+      } catch (...) {
+        job->Done(std::current_exception());
+        return false;
+      }
+    }
+    return true;
+  };
+  const auto fill = [job, first, end](const std::function<TReadValue(const std::string&)>& asked) {
+    std::vector<TItemValues> values;
+    for (size_t n = first; n < end; ++n) {
+      const TItemRead& item = job->Items[n];
+      TItemValues& these = values.emplace_back();
+      for (size_t i = 0; i < item.Oids.size(); ++i) {
+        these.push_back(Unknown(item, i) ? asked(item.Oids[i]) : *item.Known[i]);
+      }
+    }
+    return values;
+  };
+
+  if (first == end) {
+    job->Done(nullptr);
+    return;
+  }
+  if (bindings == 0 || Abandoned()) {
+    // Nothing to ask, or a run given up: the values are what is known, the rest unanswered.
+    if (!hand(end, fill([](const std::string&) { return TReadValue{}; }))) return;
+    Later([this, job] { NextBatch(job); });
+    return;
+  }
+
+  TSNMPInfo request = Request(SnmpTag::GetRequest);
+  if (upTime) request.AddVarBind(Oids::SysUpTime, "", SnmpTag::Null);
+  for (size_t n = first; n < end; ++n) {
+    const TItemRead& item = job->Items[n];
+    for (size_t i = 0; i < item.Oids.size(); ++i) {
+      if (Unknown(item, i) && item.Oids[i] != Oids::SysUpTime) {
+        request.AddVarBind(item.Oids[i], "", SnmpTag::Null);
+      }
+    }
+  }
+  Send(std::move(request), [this, job, first, end, upTime, hand, fill](const TSnmpResult& result) {
+    if (TooBig(result) && end - first > 1) {
+      // Half as many bindings, and the same items again.
+      FBatchLimit = std::max(1, FBatchLimit / 2);
+      NextBatch(job);
+      return;
+    }
+    const bool answered = result.Ok();
+    const TSNMPInfo& reply = result.Reply;
+    size_t binding = upTime ? 1 : 0;
+    const auto asked = [&](const std::string& oid) -> TReadValue {
+      if (!result.Replied()) return {};
+      if (!answered) return {TValueState::NoValue, {}, 0};
+      if (oid == Oids::SysUpTime) return BindingValue(reply, 0);
+      return BindingValue(reply, binding++);
+    };
+    if (!hand(end, fill(asked))) return;
+    NextBatch(job);
+  });
+}

@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QStringList>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeClock.h"
+#include "Pollers.h"
+#include "ScriptedTransport.h"
+
+// The poller on a scripted transport and a clock the test moves: no sockets, no waiting.
+namespace {
+
+constexpr const char* kUpTime = "1.3.6.1.2.1.1.3.0";
+
+class PollerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { FillHost(Mib, 2); }
+  TPoller& Make(TPollerSettings settings = {}) {
+    if (settings.Host.isEmpty()) settings.Host = QStringLiteral("127.0.0.1:1161");
+    settings.TimeoutMs = 1000;
+    auto transport = std::make_unique<TScriptedTransport>(Mib, Clock);
+    Transport = transport.get();
+    Poller = std::make_unique<TPoller>(settings, std::move(transport), Clock, Slots);
+    QObject::connect(Poller.get(), &TPoller::RowDiscovered,
+                     [this](const TRowSpec& row) { Rows.push_back(row); });
+    QObject::connect(Poller.get(), &TPoller::ItemUpdated,
+                     [this](const TRowUpdate& update) { Updates.push_back(update); });
+    QObject::connect(Poller.get(), &TPoller::PollFinished,
+                     [this](const TPollResult& result) { Polls.push_back(result); });
+    QObject::connect(Poller.get(), &TPoller::ConnectFinished,
+                     [this](const TConnectOutcome& outcome) { Connects.push_back(outcome); });
+    return *Poller;
+  }
+  // Connect, discovery and the first poll, all answered at once.
+  TPoller& Connected(TPollerSettings settings = {}) {
+    TPoller& poller = Make(settings);
+    poller.Connect();
+    Clock.Settle();
+    EXPECT_TRUE(poller.Connected());
+    EXPECT_FALSE(poller.Busy());
+    return poller;
+  }
+  const TRowUpdate* Last(TItemKind kind, int32_t index) const {
+    for (auto it = Updates.rbegin(); it != Updates.rend(); ++it)
+      if (it->Kind == kind && it->Index == index) return &*it;
+    return nullptr;
+  }
+
+  TFakeClock Clock;
+  TScriptedMib Mib;
+  TOpenSlots Slots;
+  std::unique_ptr<TPoller> Poller;
+  TScriptedTransport* Transport = nullptr;
+  std::vector<TRowSpec> Rows;
+  std::vector<TRowUpdate> Updates;
+  std::vector<TPollResult> Polls;
+  std::vector<TConnectOutcome> Connects;
+};
+
+struct TVersionCase {
+  const char* name;
+  TSnmpVersion version;
+  size_t connectDatagrams;  // probe, discovery, first poll and the identity
+};
+
+class PollerConnect : public PollerTest, public ::testing::WithParamInterface<TVersionCase> {};
+
+TEST_P(PollerConnect, FindsTheRowsAndGivesTheFirstPollsValues) {
+  TPollerSettings settings;
+  settings.Connection.Version = GetParam().version;
+  TPoller& poller = Connected(settings);
+  ASSERT_EQ(Connects.size(), 1u);
+  EXPECT_EQ(Connects[0].Kind, TConnectOutcome::Connected);
+  EXPECT_EQ(Transport->Host, "127.0.0.1");
+  EXPECT_EQ(Transport->Port, 1161);
+  EXPECT_EQ(Transport->Sent.size(), GetParam().connectDatagrams);
+
+  // Storage first (the removable disk is not shown), then processors, then interfaces.
+  std::vector<std::pair<TItemKind, int32_t>> rows;
+  for (const TRowSpec& row : Rows) rows.emplace_back(row.Kind, row.Index);
+  using K = TItemKind;
+  EXPECT_EQ(rows, (std::vector<std::pair<TItemKind, int32_t>>{{K::Storage, 1},
+                                                              {K::Storage, 31},
+                                                              {K::Processor, 768},
+                                                              {K::Processor, 769},
+                                                              {K::Interface, 1},
+                                                              {K::Interface, 2}}));
+  EXPECT_EQ(Rows[2].Caption, "Processor 1 (768):");
+  EXPECT_DOUBLE_EQ(Rows[1].AxisMaximum, 1024.0);
+
+  ASSERT_EQ(Polls.size(), 1u);
+  EXPECT_EQ(Polls[0].Run.Answers, Polls[0].Run.Requests);
+  EXPECT_EQ(Last(K::Processor, 769)->Gauge, 9);
+  const TRowUpdate* disk = Last(K::Storage, 31);
+  EXPECT_EQ(disk->UsedMegabytes.Value, 976.6);
+  EXPECT_EQ(disk->Gauge, 95);
+  ASSERT_EQ(disk->Log.size(), 1u);
+  EXPECT_EQ(disk->Log[0].Value, 250000);
+  // Read at the same up-time as discovery: too soon for a rate, so a reading follows.
+  EXPECT_EQ(Last(K::Interface, 2)->In.Missing, TMissing::Measuring);
+  EXPECT_TRUE(poller.FollowUpPending());
+  EXPECT_EQ(poller.Status().State, TPollerState::Answering);
+  EXPECT_EQ(poller.Metrics().PollRequests, Polls[0].Run.Requests);
+
+  // Five seconds on, 5120 octets more in on interface 2: 8 Kbit/s, in the first poll's place.
+  Mib.Set(kUpTime, 0x43, "100500");
+  Mib.Set("1.3.6.1.2.1.2.2.1.10.2", 0x41, "7120");
+  Mib.Set("1.3.6.1.2.1.31.1.1.1.6.2", 0x46, "7120");
+  Clock.Advance(5000);
+  ASSERT_EQ(Polls.size(), 2u);
+  EXPECT_TRUE(Polls[1].FollowUp);
+  EXPECT_EQ(Last(K::Interface, 2)->In.Value, 8.0);
+  EXPECT_FALSE(poller.FollowUpPending());
+  // What a view built now shows: the rows by kind, with their histories and last values.
+  const std::vector<TItemView> items = poller.Items();
+  ASSERT_EQ(items.size(), 6u);
+  EXPECT_EQ(items[3].Row.Index, 2);
+  EXPECT_EQ(items[3].Row.Caption, "eth2");
+  EXPECT_EQ(items[3].History->Series[0].Points.size(), 1u);
+  EXPECT_EQ(items[3].Last->In.Value, 8.0);
+
+  // The next poll at the interval.
+  Clock.Advance(55000 - 1);
+  EXPECT_EQ(Polls.size(), 2u);
+  Clock.Advance(1);
+  EXPECT_EQ(Polls.size(), 3u);
+  EXPECT_EQ(poller.Items()[3].History->Series[0].Points.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Poller, PollerConnect,
+                         ::testing::Values(TVersionCase{"V1", TSnmpVersion::V1, 46},
+                                           TVersionCase{"V2c", TSnmpVersion::V2c, 8}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// Request-ids of four octets and masked, as the window's recording over UDP has them.
+TEST_F(PollerTest, VersionOneSendsTheRecordedDatagrams) {
+  TPoller& poller = Make();
+  poller.Requester().Session = TSnmpSession(0x10000000);
+  poller.Connect();
+  Clock.Settle();
+  for (const char* upTime : {"106000", "112000"}) {
+    Mib.Set(kUpTime, 0x43, upTime);
+    poller.Refresh();
+    Clock.Settle();
+  }
+  QStringList sent;
+  for (const std::string& datagram : Transport->Sent)
+    sent << QString::fromStdString(MaskedHex(datagram)).trimmed();
+  QFile file(QStringLiteral(CORVANE_TEST_DATA_DIR "/monitor/wire-v1.txt"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(sent, QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts));
+}
+
+TEST_F(PollerTest, ASilentHostIsNoAnswerSinceItsLastAnswerOnceTwoDeadlinesPass) {
+  TPoller& poller = Connected();
+  Clock.Advance(30000);  // with the reading for the first rates
+  ASSERT_EQ(Polls.size(), 2u);
+  const QDateTime answered = Polls.back().Ended;
+  Transport->Silent = true;
+  const size_t sent = Transport->Sent.size();
+  poller.Refresh();
+  Clock.Advance(999);
+  EXPECT_TRUE(poller.Busy());
+  EXPECT_EQ(Transport->Sent.size(), sent + 1);
+  Clock.Advance(1001);
+  EXPECT_FALSE(poller.Busy());
+  EXPECT_EQ(Transport->Sent.size(), sent + 2);  // the rest of the poll is not asked
+  ASSERT_EQ(Polls.size(), 3u);
+  EXPECT_TRUE(Polls[2].Run.Abandoned);
+  EXPECT_EQ(poller.Status().State, TPollerState::Silent);
+  EXPECT_EQ(poller.Status().LastAnswer, answered);
+  EXPECT_EQ(poller.Status().LastPoll, Clock.Now());
+  EXPECT_EQ(answered.msecsTo(Clock.Now()), 27000);
+  EXPECT_FALSE(poller.Metrics().Up);
+  EXPECT_EQ(Last(TItemKind::Storage, 31)->UsedMegabytes.Missing, TMissing::NoAnswer);
+  EXPECT_TRUE(std::isnan(poller.Items()[0].History->Series[0].Points.front().Y));
+  // A poll that had no answer leaves nothing for the first-rate reading either.
+  EXPECT_FALSE(poller.FollowUpPending());
+}
+
+// Stopped while discovery waits for a reply: nothing it started comes later.
+TEST_F(PollerTest, StopDuringDiscoveryLeavesNothingBehind) {
+  TPoller& poller = Make();
+  Transport->DelayMs = 10;
+  poller.Connect();
+  Clock.Advance(35);  // the probe and the first walk steps
+  ASSERT_TRUE(poller.Busy());
+  ASSERT_FALSE(Transport->Sent.empty());
+  poller.Stop();
+  const size_t sent = Transport->Sent.size();
+  Clock.Advance(10 * 60 * 1000);
+  EXPECT_EQ(Transport->Sent.size(), sent);
+  EXPECT_TRUE(Rows.empty() && Updates.empty() && Polls.empty() && Connects.empty());
+  EXPECT_TRUE(poller.Items().empty());
+  EXPECT_EQ(poller.Status().State, TPollerState::Stopped);
+  EXPECT_FALSE(poller.Busy());
+  EXPECT_EQ(Clock.Pending(), 0u);
+}
+
+TEST_F(PollerTest, RefreshWhileAPollRunsIsSkipped) {
+  TPoller& poller = Connected();
+  Mib.Set(kUpTime, 0x43, "106000");  // a minute on: rates, so no reading for the first ones
+  Transport->DelayMs = 10;
+  const size_t sent = Transport->Sent.size();
+  poller.Refresh();
+  Clock.Advance(5);
+  poller.Refresh();
+  poller.Poll({TItemKind::Storage});
+  Clock.Advance(10000);
+  EXPECT_EQ(Polls.size(), 2u);
+  // Two loads, two interfaces' up-times and counters, two areas: one poll's worth.
+  EXPECT_EQ(Transport->Sent.size(), sent + 2 + 2 * 3 + 2);
+}
+
+TEST_F(PollerTest, SnmpVersionThreeWaitsForItsPassphrasesWithoutSendingAnything) {
+  TPollerSettings settings;
+  settings.Connection.Version = TSnmpVersion::V3;
+  settings.Connection.SecurityName = "corvane-priv";
+  TPoller& poller = Make(settings);
+  int asked = 0;
+  QObject::connect(&poller, &TPoller::PassphrasesNeeded, [&asked] { ++asked; });
+  poller.Connect();
+  Clock.Advance(60000);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(poller.Status().State, TPollerState::PassphraseNeeded);
+  EXPECT_TRUE(poller.Busy());
+  EXPECT_TRUE(Transport->Host.isEmpty());
+  EXPECT_TRUE(Transport->Sent.empty());
+  poller.Stop();
+  poller.SetPassphrases("too late", "too late");
+  Clock.Advance(60000);
+  EXPECT_TRUE(Transport->Sent.empty());
+  EXPECT_EQ(poller.Status().State, TPollerState::Stopped);
+}
+
+// The seam of the many-hosts limit: a poll that is not granted a slot sends nothing.
+TEST_F(PollerTest, APollWaitsForItsSlot) {
+  struct TGate : TPollSlots {
+    std::function<void()> Waiting;
+    int Released = 0;
+    bool Open = true;
+    void Acquire(TPoller&, std::function<void()> granted) override {
+      if (Open)
+        granted();
+      else
+        Waiting = std::move(granted);
+    }
+    void Release(TPoller&) override { ++Released; }
+  } gate;
+  auto transport = std::make_unique<TScriptedTransport>(Mib, Clock);
+  TScriptedTransport& sent = *transport;
+  TPoller poller({QStringLiteral("127.0.0.1")}, std::move(transport), Clock, gate);
+  poller.Connect();
+  Clock.Settle();
+  ASSERT_TRUE(poller.Connected());
+  EXPECT_EQ(gate.Released, 2);  // the Connect's and the first poll's
+  gate.Open = false;
+  const size_t before = sent.Sent.size();
+  poller.Refresh();
+  Clock.Advance(1000);
+  EXPECT_TRUE(poller.Busy());
+  EXPECT_EQ(sent.Sent.size(), before);
+  gate.Waiting();
+  Clock.Settle();
+  EXPECT_GT(sent.Sent.size(), before);
+  EXPECT_FALSE(poller.Busy());
+  EXPECT_EQ(gate.Released, 3);
+}
+
+// Every poller under its own host label; with none left, the last host down.
+TEST(Pollers, MetricsOfEveryHostAndTheLastOneDown) {
+  TFakeClock clock;
+  TScriptedMib a, b;
+  FillHost(a, 1);
+  FillHost(b, 1);
+  TPollers pollers(clock, [&, n = 0]() mutable -> std::unique_ptr<TTransport> {
+    return std::make_unique<TScriptedTransport>(n++ == 0 ? a : b, clock);
+  });
+  TPoller& first = pollers.Hold({QStringLiteral("b.example")});
+  TPoller& second = pollers.Hold({QStringLiteral("a.example")});
+  EXPECT_EQ(&pollers.Hold({QStringLiteral("a.example")}), &second);
+  first.Connect();
+  second.Connect();
+  clock.Settle();
+  const QByteArray text = pollers.RenderMetrics();
+  EXPECT_EQ(text.count("# TYPE corvane_up gauge\n"), 1);
+  EXPECT_TRUE(text.contains("corvane_up{host=\"a.example\"} 1\ncorvane_up{host=\"b.example\"} 1\n"))
+      << text.toStdString();
+  EXPECT_TRUE(
+      text.contains("corvane_processor_load_percent{host=\"b.example\",index=\"769\"} 9\n"));
+
+  pollers.Release(first);
+  pollers.Release(second);
+  EXPECT_EQ(pollers.All().size(), 1u);  // a.example is held once more
+  pollers.Release(second);
+  EXPECT_TRUE(pollers.All().empty());
+  EXPECT_EQ(pollers.RenderMetrics(),
+            "# HELP corvane_up Whether the last poll of the host got answers (1) or not (0); 0 "
+            "while not connected.\n# TYPE corvane_up gauge\ncorvane_up{host=\"a.example\"} 0\n");
+}
+
+}  // namespace
+
+namespace {
+
+struct TInFlightCase {
+  const char* name;
+  int limit;
+  size_t sentAtOnce;
+  int64_t allTimedOutAfterMs;
+};
+
+class RequesterInFlight : public ::testing::TestWithParam<TInFlightCase> {};
+
+// Five requests to a silent agent: as many go out as the limit lets, each deadline frees a place.
+TEST_P(RequesterInFlight, SendsUpToItsLimitAndMatchesRepliesInAnyOrder) {
+  TFakeClock clock;
+  TScriptedMib mib;
+  TScriptedTransport transport(mib, clock);
+  TRequester requester(transport, clock);
+  requester.InFlightLimit = GetParam().limit;
+  requester.TimeoutMs = 1000;
+  transport.Silent = true;
+  std::vector<std::pair<int, std::string>> ended;  // request, value or outcome
+  const auto send = [&](int i) {
+    TSNMPInfo request(nullptr);
+    request.SetCommunity("pewter");
+    request.Version = 1;
+    request.PduType = SnmpTag::GetRequest;
+    request.AddVarBind(kUpTime, "", SnmpTag::Null);
+    requester.Send(request, [&ended, i](const TSnmpResult& result) {
+      ended.emplace_back(i, result.Replied() ? result.Reply.ValueAt(0) : "timed out");
+    });
+  };
+  for (int i = 0; i < 5; ++i) send(i);
+  EXPECT_EQ(transport.Sent.size(), GetParam().sentAtOnce);
+  clock.Advance(GetParam().allTimedOutAfterMs - 1);
+  EXPECT_LT(ended.size(), 5u);
+  clock.Advance(1);
+  ASSERT_EQ(ended.size(), 5u);
+  EXPECT_EQ(requester.Run().TimeOuts, 5);
+  EXPECT_TRUE(requester.Idle());
+
+  // Two more; the reply to the second comes first, and one for a request that ended does not
+  // count.
+  ended.clear();
+  send(5);
+  send(6);
+  const size_t sixth = transport.Sent.size() - (GetParam().limit > 1 ? 2 : 1);
+  transport.Inject(ForgedReply(transport.Sent[0], "pewter", "1", SnmpTag::Integer));
+  if (GetParam().limit > 1) {
+    transport.Inject(ForgedReply(transport.Sent[sixth + 1], "pewter", "7", SnmpTag::Integer));
+  }
+  transport.Inject(ForgedReply(transport.Sent[sixth], "pewter", "6", SnmpTag::Integer));
+  clock.Settle();
+  if (GetParam().limit > 1) {
+    EXPECT_EQ(ended, (std::vector<std::pair<int, std::string>>{{6, "7"}, {5, "6"}}));
+  } else {
+    EXPECT_EQ(ended, (std::vector<std::pair<int, std::string>>{{5, "6"}}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Requester, RequesterInFlight,
+                         ::testing::Values(TInFlightCase{"OneAtATime", 1, 1, 5000},
+                                           TInFlightCase{"ThreeAtOnce", 3, 3, 2000}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace

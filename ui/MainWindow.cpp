@@ -1,0 +1,675 @@
+#include "MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCompleter>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScopeGuard>
+#include <QShortcut>
+#include <QStatusBar>
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <utility>
+
+#include "AboutBox.h"
+#include "Computations.h"
+#include "Dialogs.h"
+#include "FileEdit.h"
+#include "HelpLinks.h"
+#include "Icons.h"
+#include "OptionsDialog.h"
+#include "UdpTransport.h"
+#include "ValueText.h"
+#include "ViewTexts.h"
+
+TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
+    : QMainWindow(parent),
+      Pollers(clock, [] { return std::make_unique<TUdpTransport>(); }),
+      Settings(executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                        : executablePath) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(ApplicationTitle);
+  setWindowIcon(ActionIcon(5));
+  QFont tahoma = font();
+  tahoma.setPointSize(8);
+  setFont(tahoma);
+  resize(520, 461 + 50);
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreatePages();
+  PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
+  Pollers.AutoHeight = [this] { return frmOptions && frmOptions->chkAutoHeight->isChecked(); };
+  Metrics.Render = [this] { return Pollers.RenderMetrics(); };
+  lblStatus = new QLabel(statusBar());
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setTextFormat(Qt::PlainText);
+  statusBar()->addWidget(lblStatus, 1);
+  lblIdentity = new QLabel(statusBar());
+  lblIdentity->setObjectName(QStringLiteral("lblIdentity"));
+  lblIdentity->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(lblIdentity);
+}
+
+TForm1::~TForm1() {
+  ReleasePoller();
+  LogFile.Close();
+}
+
+void TForm1::CreateActions() {
+  struct TActionRow {
+    QAction** Target;
+    const char* Name;
+    QString Caption;
+    QKeySequence Shortcut;
+    QString Hint;
+    int Icon;
+    QString Category;
+  };
+  const QString menus = QStringLiteral("Menus");
+  const QString process = QStringLiteral("Process");
+  const QString app = QStringLiteral("App");
+  const TActionRow rows[] = {
+      {&acConnect, "acConnect", "Connect", QKeySequence(Qt::ALT | Qt::Key_C), "Connect", 5, menus},
+      {&acDisconnect, "acDisconnect", "Disconnect", QKeySequence(Qt::ALT | Qt::Key_D), "Disconnect",
+       4, menus},
+      {&axExit, "axExit", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X), "", 1, menus},
+      {&acAbout, "acAbout", "About...", {}, "", 0, menus},
+      {&acTesselby, "acTesselby", QString::fromLatin1(kMakerSiteCaption), {}, "", 2, menus},
+      {&acRefresh, "acRefresh", "Refresh", QKeySequence(Qt::Key_F5), "", -1, menus},
+      {&acOptions, "acOptions", "Options...", QKeySequence(Qt::ALT | Qt::Key_O), "Options", 6,
+       menus},
+      {&acHelp, "acHelp", "Help", {}, "", 3, menus},
+      {&acProcessorUpdate, "acProcessorUpdate", "acProcessorUpdate", {}, "", -1, process},
+      {&acInterfaceUpdate, "acInterfaceUpdate", "acInterfaceUpdate", {}, "", -1, process},
+      {&acStorageUpdate, "acStorageUpdate", "acStorageUpdate", {}, "", -1, process},
+      {&acLoadSettings, "acLoadSettings", "acLoadSettings", {}, "", -1, app},
+      {&acSaveSettings, "acSaveSettings", "acSaveSettings", {}, "", -1, app},
+  };
+  for (const TActionRow& row : rows) {
+    auto* action = new QAction(row.Caption, this);
+    action->setObjectName(QLatin1String(row.Name));
+    action->setShortcut(row.Shortcut);
+    action->setToolTip(row.Hint.isEmpty() ? QString(row.Caption).remove(QLatin1Char('&'))
+                                          : row.Hint);
+    action->setStatusTip(row.Hint);
+    action->setProperty("category", row.Category);
+    if (row.Icon >= 0) action->setIcon(ActionIcon(row.Icon));
+    addAction(action);
+    *row.Target = action;
+  }
+  acDisconnect->setEnabled(false);
+
+  connect(acConnect, &QAction::triggered, this, [this] { Guarded([this] { Connect(); }); });
+  connect(acDisconnect, &QAction::triggered, this, [this] { Guarded([this] { Disconnect(); }); });
+  connect(axExit, &QAction::triggered, this, &QWidget::close);
+  connect(acAbout, &QAction::triggered, this, [this] { Guarded([this] { ShowAbout(); }); });
+  connect(acTesselby, &QAction::triggered, this, [this] { Guarded([] { OpenMakerSite(); }); });
+  connect(acHelp, &QAction::triggered, this, [this] { Guarded([] { ShowHelpContext(100); }); });
+  // The help key of the window leads to the same topic.
+  auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
+  connect(helpKey, &QShortcut::activated, acHelp, &QAction::trigger);
+  connect(acRefresh, &QAction::triggered, this, &TForm1::Timer1Timer);
+  connect(acOptions, &QAction::triggered, this, [this] { Guarded([this] { RunOptions(); }); });
+  // Each kind can also be polled on its own.
+  connect(acProcessorUpdate, &QAction::triggered, this,
+          [this] { PollKinds({TItemKind::Processor}); });
+  connect(acInterfaceUpdate, &QAction::triggered, this,
+          [this] { PollKinds({TItemKind::Interface}); });
+  connect(acStorageUpdate, &QAction::triggered, this, [this] { PollKinds({TItemKind::Storage}); });
+  connect(acLoadSettings, &QAction::triggered, this, [this] {
+    Settings.Load({cbxCommunity, cbxHost, frmOptions});
+  });
+  connect(acSaveSettings, &QAction::triggered, this, [this] {
+    Settings.Save({cbxCommunity, cbxHost, frmOptions});
+  });
+}
+
+void TForm1::CreateMenus() {
+  QMenu* snmp = menuBar()->addMenu(QStringLiteral("SNMP"));
+  snmp->setObjectName(QStringLiteral("mnuSNMP"));
+  snmp->addAction(acConnect);
+  snmp->addAction(acDisconnect);
+  snmp->addSeparator();
+  snmp->addAction(acOptions);
+  snmp->addAction(acRefresh);
+  snmp->addSeparator();
+  snmp->addAction(axExit);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  help->setObjectName(QStringLiteral("mnuHelp"));
+  help->addAction(acHelp);
+  help->addAction(acTesselby);
+  help->addSeparator();
+  help->addAction(acAbout);
+}
+
+void TForm1::CreateToolBar() {
+  ToolBar2 = addToolBar(QStringLiteral("ToolBar2"));
+  ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+  ToolBar2->setMovable(false);
+  ToolBar2->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ToolBar2->setIconSize(QSize(20, 20));
+
+  auto makeBox = [this](const char* name, const QString& hint) {
+    auto* box = new QComboBox(ToolBar2);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setFixedWidth(125);
+    box->setToolTip(hint);
+    // Only the user's own edits and picks disconnect; changes made by code do not.
+    connect(box->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { Guarded([this] { Disconnect(); }); });
+    connect(box, &QComboBox::activated, this, [this] { Guarded([this] { Disconnect(); }); });
+    box->view()->installEventFilter(this);
+    return box;
+  };
+  cbxCommunity = makeBox("cbxCommunity", QStringLiteral("SNMP community name"));
+  // Communities are case-sensitive: the box must not trade the typed one for a history entry.
+  cbxCommunity->completer()->setCaseSensitivity(Qt::CaseSensitive);
+  cbxHost = makeBox("cbxHost", QStringLiteral("SNMP community address or host name"));
+
+  // Alt+C belongs to Connect, so the community label shows its mnemonic without taking it.
+  auto* lblCommunity = new QLabel(QStringLiteral("<u>C</u>ommunity:&nbsp;"), ToolBar2);
+  lblCommunity->setObjectName(QStringLiteral("lblCommunity"));
+  auto* lblHost = new QLabel(QStringLiteral("&Host: "), ToolBar2);
+  lblHost->setObjectName(QStringLiteral("lblHost"));
+  lblHost->setBuddy(cbxHost);
+
+  ToolBar2->addWidget(lblCommunity);
+  ToolBar2->addWidget(cbxCommunity);
+  ToolBar2->addSeparator();
+  ToolBar2->addWidget(lblHost);
+  ToolBar2->addWidget(cbxHost);
+  ToolBar2->addSeparator();
+  ToolBar2->addAction(acConnect);
+  ToolBar2->addAction(acDisconnect);
+  ToolBar2->addSeparator();
+  ToolBar2->addAction(acOptions);
+}
+
+void TForm1::CreatePages() {
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setDocumentMode(true);
+  TScrollBox** boxes[] = {&ScrollBox1, &ScrollBox2, &ScrollBox3};
+  QWidget** sheets[] = {&TabSheet1, &TabSheet2, &TabSheet3};
+  const QString captions[] = {QStringLiteral("Processor"), QStringLiteral("Interface"),
+                              QStringLiteral("Storage")};
+  for (int i = 0; i < 3; ++i) {
+    auto* sheet = new QWidget;
+    sheet->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* box = new TScrollBox(sheet);
+    box->setObjectName(QStringLiteral("ScrollBox%1").arg(i + 1));
+    layout->addWidget(box);
+    PageControl1->addTab(sheet, captions[i]);
+    *sheets[i] = sheet;
+    *boxes[i] = box;
+  }
+  PageControl1->setCurrentIndex(0);
+  setCentralWidget(PageControl1);
+}
+
+template <class F>
+void TForm1::Guarded(F&& command) noexcept {
+  try {
+    command();
+  } catch (const std::exception& e) {
+    ShowError(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    ShowError(QStringLiteral("Unknown error."));
+  }
+}
+
+void TForm1::ShowError(const QString& message) noexcept {
+  try {
+    QString text = message;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    MessageBoxes().Error(this, text);
+  } catch (...) {
+  }
+}
+
+void TForm1::SetCaption(const QString& caption) {
+  ApplicationTitle = caption;
+  setWindowTitle(caption);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  Guarded([this] { FormShow(); });
+}
+
+void TForm1::FormShow() {
+  acLoadSettings->trigger();
+  ServeMetrics();
+  UpdateCommunityBox();
+  if (cbxCommunity->count() > 0) {
+    cbxCommunity->setCurrentIndex(0);
+  } else {
+    cbxCommunity->setEditText(QStringLiteral("pewter"));
+  }
+  if (cbxHost->count() > 0) {
+    cbxHost->setCurrentIndex(0);
+  } else {
+    cbxHost->setEditText(QStringLiteral("127.0.0.1"));
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  ReleasePoller();
+  LogFile.Close();
+  acSaveSettings->trigger();
+  event->accept();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // Delete in a dropped-down history list removes the highlighted entry.
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    for (QComboBox* box : {cbxCommunity, cbxHost}) {
+      if (box && watched == box->view()) {
+        const int row = box->view()->currentIndex().row();
+        if (row < 0) continue;
+        const QString before = box->currentText();
+        box->removeItem(row);
+        // Removing the current entry puts another text in the box: that is an edit too.
+        if (box->currentText() != before) Guarded([this] { Disconnect(); });
+      }
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::SetStatus(const QString& text) {
+  lblStatus->setText(text);
+}
+
+void TForm1::Connect() {
+  if (Busy() || !acConnect->isEnabled()) return;
+  Logging = frmOptions->chkLog->isChecked();
+  if (Logging) {
+    const QString path = frmOptions->feFile->text();
+    const bool append = frmOptions->LogAppend();
+    try {
+      if (!append && QFileInfo::exists(path) &&
+          !MessageBoxes().Confirm(this, QStringLiteral("Overwrite %1?").arg(path))) {
+        throw std::runtime_error(QStringLiteral("Cannot overwrite %1.").arg(path).toStdString());
+      }
+      LogFile.Open(path, append);
+    } catch (const std::exception& e) {
+      MessageBoxes().Error(this, QString::fromLocal8Bit(e.what()));
+      return;
+    }
+  }
+
+  TPollerSettings settings;
+  settings.Host = cbxHost->currentText();
+  settings.Community = cbxCommunity->currentText().toStdString();
+  settings.Connection = frmOptions->ConnectionSettings();
+  settings.TimeoutMs = ReceiveTimeoutMs;
+  try {
+    settings.IntervalMinutes = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
+    settings.GraphLength = ChartSetup().GraphLength;
+  } catch (const std::exception& e) {
+    FailConnect(QString::fromLocal8Bit(e.what()));
+    return;
+  }
+  // While it connects, Disconnect (and any edit of the two boxes) cancels it.
+  acConnect->setEnabled(false);
+  acDisconnect->setEnabled(true);
+  TPoller& poller = Pollers.Hold(settings);
+  FPoller = &poller;
+  ShowPoller(poller);
+  FLogLink = connect(&poller, &TPoller::ItemUpdated, this,
+                     [this](const TRowUpdate& update) { Guarded([&] { LogUpdate(update); }); });
+  FConnectLinks = {
+      connect(&poller, &TPoller::PassphrasesNeeded, this,
+              [this] { Guarded([this] { AskPassphrases(); }); }),
+      connect(&poller, &TPoller::Answered, this, [this] { Guarded([this] { Answered(); }); }),
+      connect(&poller, &TPoller::ConnectFinished, this,
+              [this](const TConnectOutcome& outcome) { Guarded([&] { ConnectEnded(outcome); }); })};
+  SetStatus(QStringLiteral("Connecting to %1...").arg(settings.Host));
+  poller.Connect();
+}
+
+void TForm1::AskPassphrases() {
+  // SNMPv3: the passphrases come from the keyring, or else from the user.
+  const TConnectionSettings settings = FPoller->Settings().Connection;
+  QPointer<TPoller> poller = FPoller.data();
+  PassphraseSource->RequestPassphrases(
+      settings.SecurityName, FPoller->Host(), settings.SecurityLevel, this,
+      [this, poller](const TPassphraseAnswer& answer) {
+        if (!poller || poller != FPoller ||
+            poller->Status().State != TPollerState::PassphraseNeeded) {
+          return;
+        }
+        if (answer.Cancelled) {
+          AbandonConnect(QString());
+          return;
+        }
+        Guarded([&] {
+          try {
+            poller->SetPassphrases(answer.Passphrases.Authentication, answer.Passphrases.Privacy);
+          } catch (...) {
+            AbandonConnect(QString());
+            throw;
+          }
+        });
+      });
+}
+
+void TForm1::Answered() {
+  // The agent authenticated the passphrases: now they may replace the stored ones.
+  PassphraseSource->Accepted();
+  UpdateHistory(cbxCommunity);
+  UpdateHistory(cbxHost);
+  // Rows are built out of sight: showing each control in a visible window costs a pass over
+  // every widget already there.
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->hide();
+}
+
+void TForm1::ConnectEnded(const TConnectOutcome& outcome) {
+  const QString status =
+      StatusText(FPoller->Status(), FPoller->Host(), FPoller->Target(), QLocale::system());
+  switch (outcome.Kind) {
+    case TConnectOutcome::Connected:
+      FinishConnect();
+      return;
+    case TConnectOutcome::HostNotFound:
+      // The status bar tells it before the box opens.
+      AbandonConnect(status);
+      ShowError(status);
+      return;
+    case TConnectOutcome::OpenFailed:
+      AbandonConnect(status);
+      ShowError(outcome.Text);
+      return;
+    case TConnectOutcome::SendFailed:
+    case TConnectOutcome::Report:
+      // Anyone who saw the request can forge this report: the keyring keeps its passphrases,
+      // and the next Connect asks for them.
+      if (outcome.ReportKind == TUsmReport::WrongDigest) PassphraseSource->Rejected();
+      ShowError(outcome.Text);
+      AbandonConnect(status);
+      return;
+    case TConnectOutcome::Failed:
+      FailConnect(outcome.Text);
+      return;
+    default:
+      AbandonConnect(status);
+      return;
+  }
+}
+
+void TForm1::FinishConnect() {
+  for (const QMetaObject::Connection& link : FConnectLinks) disconnect(link);
+  FConnectLinks.clear();
+  ShowNoRows();
+  SetCaption(QStringLiteral("Corvane - ") + FPoller->Host());
+  emit ConnectFinished();
+}
+
+void TForm1::ShowNoRows() {
+  // A tab without rows says why.
+  const std::pair<TScrollBox*, const char*> empty[] = {
+      {ScrollBox1, "This host reports no processors."},
+      {ScrollBox2, "This host reports no network interfaces."},
+      {ScrollBox3, "This host reports no storage areas of the kinds shown here."}};
+  for (const auto& [box, text] : empty) {
+    if (box->RowCount() == 0) box->ShowNoRows(QString::fromLatin1(text));
+    box->Rows()->show();
+  }
+}
+
+void TForm1::AbandonConnect(const QString& status) {
+  // A log opened for a connection that never started is closed again, so the next Connect
+  // can reopen it.
+  LogFile.Close();
+  Disconnect();
+  SetStatus(status);
+  emit ConnectFinished();
+}
+
+void TForm1::FailConnect(const QString& message) {
+  MessageBoxes().Plain(this, message);
+  LogFile.Close();
+  Logging = false;
+  Disconnect();
+  emit ConnectFinished();
+}
+
+void TForm1::Disconnect() {
+  PassphraseSource->Cancel();
+  ReleasePoller();
+  if (Logging) LogFile.Close();
+  lblIdentity->clear();
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
+    box->DestroyRows();
+    box->Rows()->show();
+  }
+  acConnect->setEnabled(true);
+  acDisconnect->setEnabled(false);
+  SetCaption(QStringLiteral("Corvane"));
+  SetStatus(QString());
+}
+
+void TForm1::ReleasePoller() {
+  for (auto* links : {&FViewLinks, &FConnectLinks}) {
+    for (const QMetaObject::Connection& link : *links) disconnect(link);
+    links->clear();
+  }
+  disconnect(FLogLink);
+  // The registry stops it, unless the host is also held elsewhere (watched, say).
+  if (FPoller) Pollers.Release(*FPoller);
+  FPoller = nullptr;
+}
+
+void TForm1::ShowPoller(TPoller& poller) {
+  for (const QMetaObject::Connection& link : FViewLinks) disconnect(link);
+  FViewLinks.clear();
+  if (FPoller != &poller) {
+    // The window holds what it shows, so that it keeps polling while shown.
+    Pollers.Hold(poller);
+    if (FPoller) Pollers.Release(*FPoller);
+    FPoller = &poller;
+  }
+  // Built out of sight, as at discovery.
+  for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
+    box->DestroyRows();
+    box->Rows()->hide();
+  }
+  for (const TItemView& item : poller.Items()) {
+    CreateRows(item.Row);
+    ShowHistory(item.Row.Kind, item.Row.Index, *item.History);
+    if (item.Last) ShowUpdate(*item.Last);
+  }
+  if (poller.Connected()) {
+    ShowNoRows();
+    SetCaption(QStringLiteral("Corvane - ") + poller.Host());
+  } else {
+    for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->Rows()->show();
+    SetCaption(QStringLiteral("Corvane"));
+  }
+  ShowStatus();
+  FViewLinks = {connect(&poller, &TPoller::RowDiscovered, this,
+                        [this](const TRowSpec& row) { Guarded([&] { CreateRows(row); }); }),
+                connect(&poller, &TPoller::RowRenamed, this,
+                        [this](const TRowSpec& row) {
+                          Guarded([&] {
+                            if (auto* caption = BoxOf(row.Kind)->Named<QLabel>(
+                                    CaptionName(row.Kind, row.Index)))
+                              SetCaptionText(caption, row.Caption);
+                          });
+                        }),
+                connect(&poller, &TPoller::ItemUpdated, this,
+                        [this](const TRowUpdate& update) { Guarded([&] { ShowUpdate(update); }); }),
+                connect(&poller, &TPoller::PollFinished, this,
+                        [this](const TPollResult& result) { Guarded([&] { EndPoll(result); }); })};
+}
+
+void TForm1::UpdateHistory(QComboBox* box) {
+  const QString text = box->currentText();
+  // Host names ignore case; communities do not.
+  const Qt::MatchFlags match =
+      box == cbxCommunity ? Qt::MatchExactly | Qt::MatchCaseSensitive : Qt::MatchFixedString;
+  const int found = box->findText(text, match);
+  if (found < 0) {
+    box->insertItem(0, text);
+  } else if (found > 0) {
+    const QString entry = box->itemText(found);
+    box->removeItem(found);
+    box->insertItem(0, entry);
+  }
+  box->setCurrentIndex(0);
+}
+
+TChartSetup TForm1::ChartSetup() const {
+  return {SeriesKindForType(frmOptions->cbxType->currentIndex()),
+          static_cast<int>(StrToInt(frmOptions->cbxGraph->currentText().toStdString()))};
+}
+
+bool TForm1::LogKindChecked(TItemKind kind) const {
+  if (!frmOptions->chkLog->isChecked()) return false;
+  switch (kind) {
+    case TItemKind::Processor:
+      return frmOptions->chkProcessor->isChecked();
+    case TItemKind::Interface:
+      return frmOptions->chkInterface->isChecked();
+    case TItemKind::Storage:
+      return frmOptions->chkStorage->isChecked();
+  }
+  return false;
+}
+
+TScrollBox* TForm1::BoxOf(TItemKind kind) const {
+  switch (kind) {
+    case TItemKind::Processor:
+      return ScrollBox1;
+    case TItemKind::Interface:
+      return ScrollBox2;
+    case TItemKind::Storage:
+      return ScrollBox3;
+  }
+  return ScrollBox1;
+}
+
+void TForm1::CreateRows(const TRowSpec& rowSpec) {
+  TScrollBox* box = BoxOf(rowSpec.Kind);
+  const int count = box->RowCount();
+  const TRowControls row =
+      CreateRow(box, rowSpec.Kind, rowSpec.Index, RowHeight * count, rowSpec.Caption, ChartSetup());
+  const int valueTop = row.Gauge->y() + row.Gauge->height() + 4;
+  if (rowSpec.Kind == TItemKind::Interface) {
+    QLabel* value = CreateValueLabel(box, QStringLiteral("lblInterfaceVal%1").arg(rowSpec.Index),
+                                     valueTop, Qt::AlignHCenter);
+    const int labelHeight = value->height();
+    CreateValueLabel(box, QStringLiteral("lblInterfaceIn%1").arg(rowSpec.Index),
+                     valueTop + labelHeight, Qt::AlignLeft, InColor);
+    CreateValueLabel(box, QStringLiteral("lblInterfaceOut%1").arg(rowSpec.Index),
+                     valueTop + 2 * labelHeight, Qt::AlignLeft, OutColor);
+  } else if (rowSpec.Kind == TItemKind::Storage) {
+    row.Chart->LeftAxis.Maximum = rowSpec.AxisMaximum;
+    QLabel* avail = CreateValueLabel(box, QStringLiteral("lblStorageAvail%1").arg(rowSpec.Index),
+                                     valueTop, Qt::AlignLeft);
+    CreateValueLabel(box, QStringLiteral("lblStorageUsed%1").arg(rowSpec.Index),
+                     valueTop + avail->height(), Qt::AlignLeft);
+  }
+  box->SetRowCount(count + 1);
+}
+
+void TForm1::ShowUpdate(const TRowUpdate& update) {
+  const TScrollBox* rows = BoxOf(update.Kind);
+  auto* gauge = rows->Named<TGauge>(GaugeName(update.Kind, update.Index));
+  if (!gauge) return;
+  if (update.Gauge) {
+    gauge->SetPosition(*update.Gauge);
+  } else {
+    gauge->ClearPosition();
+  }
+  for (const auto& [name, text] : ValueLabels(update, QLocale::system())) {
+    if (auto* label = rows->Named<QLabel>(name)) SetValueText(label, text);
+  }
+  if (update.History) ShowHistory(update.Kind, update.Index, *update.History);
+}
+
+void TForm1::ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history) {
+  auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
+  if (!chart) return;
+  for (size_t s = 0; s < history.Series.size() && s < chart->Series.size(); ++s) {
+    chart->Series[s].Points = ChartPoints(history.Series[s], chart->Series[s].Color);
+  }
+  chart->LeftAxis.Maximum = history.AxisMaximum;
+  chart->update();
+}
+
+void TForm1::LogUpdate(const TRowUpdate& update) {
+  if (update.Log.empty() || !LogKindChecked(update.Kind)) return;
+  const QDateTime now = Pollers.Clock().Now().toLocalTime();
+  const QLocale locale = QLocale::system();
+  for (const TLogLine& line : update.Log) {
+    LogFile.WriteRow(now, line.Tag, line.Item, LogValueText(line, locale));
+  }
+}
+
+void TForm1::Timer1Timer() {
+  // Refresh while not connected, or while a poll is under way, does nothing.
+  if (FPoller) FPoller->Refresh();
+}
+
+void TForm1::PollKinds(const std::vector<TItemKind>& kinds) {
+  if (FPoller) FPoller->Poll(kinds);
+}
+
+void TForm1::ShowStatus() {
+  SetStatus(StatusText(FPoller->Status(), FPoller->Host(), FPoller->Target(), QLocale::system()));
+  const TDeviceIdentity& identity = FPoller->Identity();
+  lblIdentity->setText(IdentityText(identity.Name, identity.Descr, identity.UpTime));
+}
+
+void TForm1::EndPoll(const TPollResult& result) {
+  ShowStatus();
+  // The error box of a poll keeps the next ticks away until it is closed.
+  if (!result.Error.isEmpty()) ShowError(result.Error);
+  emit PollFinished();
+}
+
+void TForm1::RunOptions() {
+  const TOptionsSnapshot before = frmOptions->Snapshot();
+  frmOptions->exec();
+  ServeMetrics();
+  UpdateCommunityBox();
+  if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {
+    MessageBoxes().Information(
+        this, QStringLiteral("Changes will not be applied to active connections."));
+  }
+}
+
+void TForm1::ServeMetrics() {
+  const QString error = Metrics.Serve(frmOptions->MetricsAddress());
+  if (!error.isEmpty()) MessageBoxes().Error(this, error);
+}
+
+void TForm1::UpdateCommunityBox() {
+  // Version 3 has users instead of communities.
+  cbxCommunity->setEnabled(frmOptions->ConnectionSettings().Version != TSnmpVersion::V3);
+}
+
+void TForm1::ShowAbout() {
+  auto box = std::make_unique<TAboutBox2>(this);
+  box->ProductName->setText(QStringLiteral("Corvane"));
+  box->exec();
+}

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTabWidget>
+#include <QToolBar>
+#include <memory>
+#include <vector>
+
+#include "ActivityLog.h"
+#include "Clock.h"
+#include "GraphPanel.h"
+#include "MetricsServer.h"
+#include "PassphraseSource.h"
+#include "Pollers.h"
+#include "SecretStore.h"
+#include "SettingsFile.h"
+
+class TfrmOptions;
+
+// The main window: a view of one poller. Connect makes the poller of the typed host through the
+// registry and shows what it finds; Disconnect, an edit of either box or closing the window
+// stops it at once. The window writes the activity log of the host it connected, and serves
+// the metrics of every poller.
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The settings file lies beside the given executable path. The pollers run on clock.
+  explicit TForm1(const QString& executablePath = QString(), QWidget* parent = nullptr,
+                  TClock& clock = SystemClock());
+  ~TForm1() override;
+
+  // The options dialog, created after the main window and kept for the whole run.
+  void SetOptionsDialog(TfrmOptions* options) { frmOptions = options; }
+  TfrmOptions* OptionsDialog() const { return frmOptions; }
+
+  QString ApplicationTitle = QStringLiteral("Corvane");
+
+  QToolBar* ToolBar2 = nullptr;
+  QComboBox* cbxCommunity = nullptr;
+  QComboBox* cbxHost = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  TScrollBox* ScrollBox1 = nullptr;
+  TScrollBox* ScrollBox2 = nullptr;
+  TScrollBox* ScrollBox3 = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLabel* lblIdentity = nullptr;  // the host's name, description and up-time
+
+  QAction* acConnect = nullptr;
+  QAction* acDisconnect = nullptr;
+  QAction* axExit = nullptr;
+  QAction* acAbout = nullptr;
+  QAction* acTesselby = nullptr;
+  QAction* acRefresh = nullptr;
+  QAction* acOptions = nullptr;
+  QAction* acHelp = nullptr;
+  QAction* acProcessorUpdate = nullptr;
+  QAction* acInterfaceUpdate = nullptr;
+  QAction* acStorageUpdate = nullptr;
+  QAction* acLoadSettings = nullptr;
+  QAction* acSaveSettings = nullptr;
+
+  // Every poller of the program, over UDP.
+  TPollers Pollers;
+  // The longest wait for each reply of the hosts connected here.
+  int ReceiveTimeoutMs = 5000;
+  bool Logging = false;
+  TActivityLog LogFile;
+  TSettingsFile Settings;
+  // Where SNMPv3 passphrases are kept, and what finds them at Connect (tests replace both).
+  std::unique_ptr<TSecretStore> Secrets = std::make_unique<TKeychainStore>();
+  std::unique_ptr<TPassphraseSource> PassphraseSource;
+  TMetricsServer Metrics;
+
+  // The poller shown, or null.
+  TPoller* Poller() const { return FPoller; }
+  // Shows poller from its state at once: its rows with their histories and last values, its
+  // status and identity; what it finds from then on follows. No new discovery.
+  void ShowPoller(TPoller& poller);
+
+  // A Connect or a poll of the poller shown is under way (or its message box is open).
+  bool Busy() const { return FPoller && FPoller->Busy(); }
+
+ signals:
+  // A Connect has ended, connected or not, and a poll has ended (after any message box).
+  void ConnectFinished();
+  void PollFinished();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateToolBar();
+  void CreateMenus();
+  void CreatePages();
+
+  // Runs a command; an exception it raises ends it and is shown in the error box.
+  template <class F>
+  void Guarded(F&& command) noexcept;
+  void ShowError(const QString& message) noexcept;
+
+  void FormShow();
+  void Connect();
+  void AskPassphrases();
+  void Answered();
+  void ConnectEnded(const TConnectOutcome& outcome);
+  void FinishConnect();
+  // Ends a Connect that did not come through, leaving text in the status bar.
+  void AbandonConnect(const QString& status);
+  void FailConnect(const QString& message);
+  void Disconnect();
+  // The window no longer shows its poller; the registry stops it unless another holds it.
+  void ReleasePoller();
+  void Timer1Timer();
+  void PollKinds(const std::vector<TItemKind>& kinds);
+  void EndPoll(const TPollResult& result);
+  void RunOptions();
+  // Serves the metrics where the options say; an address that cannot be served is boxed.
+  void ServeMetrics();
+  // The community box is disabled while the options choose SNMP version 3.
+  void UpdateCommunityBox();
+  void ShowAbout();
+  void UpdateHistory(QComboBox* box);
+  void SetCaption(const QString& caption);
+  void SetStatus(const QString& text);
+  // The status bar and the identity as the poller shown has them now.
+  void ShowStatus();
+
+  TScrollBox* BoxOf(TItemKind kind) const;
+  void CreateRows(const TRowSpec& rowSpec);
+  // Shows one item's values on its row; a row no longer there is skipped.
+  void ShowUpdate(const TRowUpdate& update);
+  // Draws an item's history on its chart.
+  void ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history);
+  // Writes an item's log rows when the options ask for its kind now.
+  void LogUpdate(const TRowUpdate& update);
+  // A line in place of the rows of each tab without any.
+  void ShowNoRows();
+  // Whether logging and the kind's own log box are both checked now.
+  bool LogKindChecked(TItemKind kind) const;
+  TChartSetup ChartSetup() const;
+
+  TfrmOptions* frmOptions = nullptr;
+  bool FShown = false;
+  QPointer<TPoller> FPoller;
+  // The shown poller's signals the window follows, and those of its Connect.
+  std::vector<QMetaObject::Connection> FViewLinks;
+  std::vector<QMetaObject::Connection> FConnectLinks;
+  // The log follows the poller connected through the tool bar.
+  QMetaObject::Connection FLogLink;
+};
