@@ -42,6 +42,13 @@ struct TChartBand {
   std::vector<TChartColumn> Columns;
 };
 
+// Something that happened at x, drawn as a line across the plot (an alert, say).
+struct TChartMark {
+  double X = 0;
+  QColor Color;
+  QString Text;
+};
+
 struct TChartAxis {
   double Minimum = 0;
   double Maximum = 1;
@@ -64,7 +71,7 @@ class TChart : public QWidget {
 
   TChartAxis BottomAxis;
   TChartAxis LeftAxis;
-  int MaxPointsPerPage = 0;  // kept for the code that pushes points; every point is drawn
+  int MaxPointsPerPage = 0;  // the graph length: minutes the chart shows in its own view
   QMargins ChartMargins{2, 5, 2, 0};
   QColor BackColor = Qt::white;
 
@@ -74,10 +81,13 @@ class TChart : public QWidget {
   int SeriesCount() const { return static_cast<int>(Series.size()); }
   std::vector<TChartSeries> Series;
   std::vector<TChartBand> Bands;  // drawn under the series
+  std::vector<TChartMark> Marks;  // drawn over them
 
-  // The moment at x = 0 when x counts minutes before it, so that tooltips can tell a point's
+  // The moment at x = 0 when x counts time units before it, so that tooltips can tell a point's
   // time; invalid while unknown.
   QDateTime TimeAtZero;
+  int UnitSeconds = 60;    // one unit of x
+  int ValueDecimals = -1;  // of the values tooltips tell; -1: as many as they have
 
   // The tooltip for pos: time and value of the nearest point, or time span and values of the
   // nearest column, in the user's locale; empty outside the plot or on an empty chart.
@@ -113,4 +123,5 @@ class TChart : public QWidget {
 
  private:
   void DrawBands(QPainter& p, const QRectF& area) const;
+  void DrawTimeMarks(QPainter& p, const QRectF& area) const;
 };

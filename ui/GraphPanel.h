@@ -26,8 +26,10 @@ inline constexpr int ChartFallbackWidth = 345;
 inline const QColor InColor{0, 128, 0};
 inline const QColor OutColor{0, 0, 255};
 
-// A history's points as its chart draws them, each in the series' colour.
-std::vector<TChartPoint> ChartPoints(const THistorySeries& series, const QColor& color);
+// A history's points as a chart whose right edge is zero (UTC milliseconds) draws them, x in
+// minutes before it, each in the series' colour.
+std::vector<TChartPoint> ChartPoints(const THistorySeries& series, int64_t zero,
+                                     const QColor& color);
 
 // Object-name prefixes of a kind: "Processor", "Interface" or "Storage".
 QString KindName(TItemKind kind);

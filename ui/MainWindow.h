@@ -13,6 +13,7 @@
 #include "ActivityLog.h"
 #include "Clock.h"
 #include "GraphPanel.h"
+#include "HistoryView.h"
 #include "MetricsServer.h"
 #include "PassphraseSource.h"
 #include "Pollers.h"
@@ -20,11 +21,13 @@
 #include "SettingsFile.h"
 
 class TfrmOptions;
+class THistoryWriter;
 
 // The main window: a view of one poller. Connect makes the poller of the typed host through the
 // registry and shows what it finds; Disconnect, an edit of either box or closing the window
-// stops it at once. The window writes the activity log of the host it connected, and serves
-// the metrics of every poller.
+// stops it at once. The window writes the activity log of the host it connected, serves the
+// metrics of every poller, and has every poller's polls kept in the history store, whose
+// points its charts show.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -51,6 +54,7 @@ class TForm1 : public QMainWindow {
   TScrollBox* ScrollBox3 = nullptr;
   QLabel* lblStatus = nullptr;
   QLabel* lblIdentity = nullptr;  // the host's name, description and up-time
+  QLabel* lblHistory = nullptr;   // why history is not kept or shown, if so
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -77,6 +81,10 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TSecretStore> Secrets = std::make_unique<TKeychainStore>();
   std::unique_ptr<TPassphraseSource> PassphraseSource;
   TMetricsServer Metrics;
+
+  // Keeps the polls of every poller through writer, in the store at path, which the charts
+  // read. The store opens once the settings are read, keeping the days the options say.
+  void UseHistory(THistoryWriter& writer, const QString& path);
 
   // The poller shown, or null.
   TPoller* Poller() const { return FPoller; }
@@ -141,6 +149,16 @@ class TForm1 : public QMainWindow {
   void ShowUpdate(const TRowUpdate& update);
   // Draws an item's history on its chart.
   void ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history);
+  // Reads what the store has of the shown poller's items from before its own points, and draws
+  // their charts again.
+  void RecallHistory();
+  // Opens the store with the kept days of the options.
+  void OpenHistory();
+  // Why history is not kept (off) or not shown, in the status bar; empty: no problem.
+  void ShowHistoryProblem(const QString& text, bool off = false);
+  // The context menu of a chart: its graph length or a long view.
+  void ShowChartMenu(TItemKind kind, int32_t index, const QPoint& pos);
+  void SetChartSpan(TItemKind kind, int32_t index, TChartSpan span);
   // Writes an item's log rows when the options ask for its kind now.
   void LogUpdate(const TRowUpdate& update);
   // A line in place of the rows of each tab without any.
@@ -157,4 +175,7 @@ class TForm1 : public QMainWindow {
   std::vector<QMetaObject::Connection> FConnectLinks;
   // The log follows the poller connected through the tool bar.
   QMetaObject::Connection FLogLink;
+  THistoryWriter* FHistoryWriter = nullptr;
+  THistoryView FHistory;
+  bool FHistoryOff = false;  // the status bar says the store failed
 };

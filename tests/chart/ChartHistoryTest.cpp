@@ -82,13 +82,15 @@ bool Blank(QRgb pixel) {
   return pixel == qRgb(255, 255, 255);
 }
 
-TEST(ChartBand, SpansMinimumToMaximumWithTheAverageDrawnAndGapsLeftEmpty) {
+TEST(ChartBand, SpansMinimumToMaximumWithTheAverageDrawnAndGapsLeftEmptyUnderMarks) {
   THistoryChart history;
   TChartBand band{kBand, {}};
   for (int x = 1; x <= 14; ++x)
     band.Columns.push_back(
         {double(x), 1, x == 7 ? kGap : 20, x == 7 ? kGap : 50, x == 7 ? kGap : 80});
   history.Chart.Bands.push_back(band);
+  const QColor mark(200, 0, 200);
+  history.Chart.Marks.push_back({12, mark, "alert"});
   QImage image(history.Chart.size(), QImage::Format_RGB32);
   history.Chart.render(&image);
 
@@ -101,6 +103,13 @@ TEST(ChartBand, SpansMinimumToMaximumWithTheAverageDrawnAndGapsLeftEmpty) {
   const int gap = history.At(7, 0).x();
   for (double y : {22, 30, 40, 60, 70, 78})  // off the grid lines
     EXPECT_TRUE(Blank(image.pixel(gap, history.At(7, y).y()))) << y;
+  // A mark crosses the plot, dashed.
+  const QRect plot = history.Chart.PlotRect();
+  int marked = 0;
+  for (int y = plot.top(); y < plot.bottom(); ++y)
+    marked += QColor(image.pixel(history.At(12, 0).x(), y)) == mark;
+  EXPECT_GT(marked, plot.height() / 3);
+  EXPECT_LT(marked, plot.height());
 }
 
 }  // namespace
