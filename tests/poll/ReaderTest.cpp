@@ -114,7 +114,7 @@ TEST_F(ReaderTest, ABulkWalkEndsAColumnAtARepeatedName) {
 }
 
 // Batches go out four at a time; their values reach each in the items' order, whatever order
-// the replies come in. A name the agent does not have is no value.
+// the replies come in. Names the agent does not have are no values.
 TEST_F(ReaderTest, ReadsBatchesSideBySideAndHandsValuesInOrder) {
   FillHost(Mib, 50);
   Reader.BufferSize = 200 + 10 * 48;  // ten bindings a request: the up-time and nine counters
@@ -124,6 +124,7 @@ TEST_F(ReaderTest, ReadsBatchesSideBySideAndHandsValuesInOrder) {
   for (int i = 1; i <= 50; ++i) {
     items.push_back({{Oids::SysUpTime, Oids::Instance(Oids::IfInOctets, i == 7 ? 999 : i)}, {}});
   }
+  items[7].Oids[1] = "1.3.6.1.4.1.99999.1.0";
   std::vector<std::pair<size_t, TItemValues>> handed;
   bool done = false;
   Reader.Read(
@@ -148,7 +149,7 @@ TEST_F(ReaderTest, ReadsBatchesSideBySideAndHandsValuesInOrder) {
   for (size_t i = 0; i < 50; ++i) {
     EXPECT_EQ(handed[i].first, i);
     EXPECT_EQ(handed[i].second.at(0).Text, "100000");
-    if (i == 6) {
+    if (i == 6 || i == 7) {  // no such instance, no such object
       EXPECT_EQ(handed[i].second.at(1).State, TValueState::NoValue);
     } else {
       EXPECT_EQ(handed[i].second.at(1).Text, std::to_string(1000 * (i + 1)));
