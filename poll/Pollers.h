@@ -22,7 +22,8 @@ class TPollers : public QObject {
   ~TPollers() override;
 
   TClock& Clock() const { return FClock; }
-  // The limiter between the pollers and their requests; at first one that grants at once.
+  // The limiter between the pollers and their requests; at first one that lets 32 pollers
+  // connect or poll at the same moment.
   TPollSlots& Slots() const { return *FSlots; }
   // Replaces the limiter; only while no poller holds a slot.
   void SetSlots(std::unique_ptr<TPollSlots> limiter) { FSlots = std::move(limiter); }
