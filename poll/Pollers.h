@@ -11,8 +11,8 @@
 #include "Poller.h"
 #include "Transport.h"
 
-// Every poller of the program by its host text: the host the window shows and, later, the hosts
-// watched in the background. It makes them with its transport factory on its clock, and lets
+// Every poller of the program by its host text: the host the window shows and the hosts watched
+// in the background. It makes them with its transport factory on its clock, and lets
 // every Connect and poll pass its slot limiter. Whoever shows or watches a host holds its
 // poller; one that nobody holds any more stops and goes.
 class TPollers : public QObject {

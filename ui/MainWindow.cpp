@@ -7,12 +7,14 @@
 #include <QCompleter>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QShortcut>
+#include <QSortFilterProxyModel>
 #include <QStatusBar>
 #include <algorithm>
 #include <array>
@@ -47,6 +49,7 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
   CreateMenus();
   CreateToolBar();
   CreatePages();
+  CreateHostsPanel();
   PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
   Pollers.AutoHeight = [this] { return frmOptions && frmOptions->chkAutoHeight->isChecked(); };
   Metrics.Render = [this] { return Pollers.RenderMetrics(); };
@@ -63,6 +66,8 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
 TForm1::~TForm1() {
   ReleasePoller();
   LogFile.Close();
+  // The panel's rows point at pollers the watch list is about to give back.
+  delete dckHosts;
 }
 
 void TForm1::CreateActions() {
@@ -94,6 +99,14 @@ void TForm1::CreateActions() {
       {&acStorageUpdate, "acStorageUpdate", "acStorageUpdate", {}, "", -1, process},
       {&acLoadSettings, "acLoadSettings", "acLoadSettings", {}, "", -1, app},
       {&acSaveSettings, "acSaveSettings", "acSaveSettings", {}, "", -1, app},
+      {&acWatch, "acWatch", "Watch This Host", {}, "Poll this host in the background", -1, menus},
+      {&acStopWatching,
+       "acStopWatching",
+       "Stop Watching",
+       {},
+       "Stop polling this host in the background",
+       -1,
+       menus},
   };
   for (const TActionRow& row : rows) {
     auto* action = new QAction(row.Caption, this);
@@ -108,6 +121,8 @@ void TForm1::CreateActions() {
     *row.Target = action;
   }
   acDisconnect->setEnabled(false);
+  acWatch->setEnabled(false);
+  acStopWatching->setEnabled(false);
 
   connect(acConnect, &QAction::triggered, this, [this] { Guarded([this] { Connect(); }); });
   connect(acDisconnect, &QAction::triggered, this, [this] { Guarded([this] { Disconnect(); }); });
@@ -127,11 +142,15 @@ void TForm1::CreateActions() {
           [this] { PollKinds({TItemKind::Interface}); });
   connect(acStorageUpdate, &QAction::triggered, this, [this] { PollKinds({TItemKind::Storage}); });
   connect(acLoadSettings, &QAction::triggered, this, [this] {
-    Settings.Load({cbxCommunity, cbxHost, frmOptions});
+    Settings.Load({cbxCommunity, cbxHost, frmOptions, &FWatched});
   });
   connect(acSaveSettings, &QAction::triggered, this, [this] {
-    Settings.Save({cbxCommunity, cbxHost, frmOptions});
+    std::vector<TWatchedHost> watched = WatchList.Hosts();
+    Settings.Save({cbxCommunity, cbxHost, frmOptions, &watched});
   });
+  connect(acWatch, &QAction::triggered, this, [this] { Guarded([this] { WatchShown(); }); });
+  connect(acStopWatching, &QAction::triggered, this,
+          [this] { Guarded([this] { StopWatchingShown(); }); });
 }
 
 void TForm1::CreateMenus() {
@@ -139,6 +158,9 @@ void TForm1::CreateMenus() {
   snmp->setObjectName(QStringLiteral("mnuSNMP"));
   snmp->addAction(acConnect);
   snmp->addAction(acDisconnect);
+  snmp->addSeparator();
+  snmp->addAction(acWatch);
+  snmp->addAction(acStopWatching);
   snmp->addSeparator();
   snmp->addAction(acOptions);
   snmp->addAction(acRefresh);
@@ -221,6 +243,52 @@ void TForm1::CreatePages() {
   setCentralWidget(PageControl1);
 }
 
+void TForm1::CreateHostsPanel() {
+  dckHosts = new QDockWidget(QStringLiteral("Hosts"), this);
+  dckHosts->setObjectName(QStringLiteral("dckHosts"));
+  dckHosts->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  tblHosts = new QTableView(dckHosts);
+  tblHosts->setObjectName(QStringLiteral("tblHosts"));
+  HostsModel = new THostsModel(tblHosts);
+  auto* sorted = new QSortFilterProxyModel(tblHosts);
+  sorted->setSourceModel(HostsModel);
+  sorted->setSortRole(THostsModel::SortRole);
+  sorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+  tblHosts->setModel(sorted);
+  tblHosts->setSortingEnabled(true);
+  tblHosts->sortByColumn(THostsModel::ColHost, Qt::AscendingOrder);
+  tblHosts->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tblHosts->setSelectionMode(QAbstractItemView::SingleSelection);
+  tblHosts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tblHosts->setShowGrid(false);
+  tblHosts->setWordWrap(false);
+  tblHosts->verticalHeader()->hide();
+  QHeaderView* header = tblHosts->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(THostsModel::ColHost, QHeaderView::Stretch);
+  tblHosts->verticalHeader()->setDefaultSectionSize(tblHosts->fontMetrics().height() + 6);
+  dckHosts->setWidget(tblHosts);
+  addDockWidget(Qt::LeftDockWidgetArea, dckHosts);
+  dckHosts->hide();
+  // Enter or a double-click.
+  connect(tblHosts, &QAbstractItemView::activated, this, [this, sorted](const QModelIndex& index) {
+    Guarded([&] {
+      if (TPoller* poller = HostsModel->Poller(sorted->mapToSource(index).row()))
+        ShowWatched(*poller);
+    });
+  });
+  connect(&WatchList, &TWatchList::Added, this, [this](TPoller* poller) {
+    HostsModel->Add(poller);
+    dckHosts->show();
+  });
+  connect(&WatchList, &TWatchList::Removed, this, [this](TPoller* poller) {
+    HostsModel->Remove(poller);
+    dckHosts->setVisible(HostsModel->rowCount() > 0);
+  });
+  connect(&WatchList, &TWatchList::PassphrasesWanted, this,
+          [this](TPoller* poller) { ReadWatchedPassphrases(poller); });
+}
+
 template <class F>
 void TForm1::Guarded(F&& command) noexcept {
   try {
@@ -257,6 +325,7 @@ void TForm1::FormShow() {
   acLoadSettings->trigger();
   ServeMetrics();
   UpdateCommunityBox();
+  StartWatching();
   if (cbxCommunity->count() > 0) {
     cbxCommunity->setCurrentIndex(0);
   } else {
@@ -317,20 +386,20 @@ void TForm1::Connect() {
   }
 
   TPollerSettings settings;
-  settings.Host = cbxHost->currentText();
-  settings.Community = cbxCommunity->currentText().toStdString();
-  settings.Connection = frmOptions->ConnectionSettings();
-  settings.TimeoutMs = ReceiveTimeoutMs;
   try {
-    settings.IntervalMinutes = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
-    settings.GraphLength = ChartSetup().GraphLength;
+    settings = OptionSettings();
   } catch (const std::exception& e) {
     FailConnect(QString::fromLocal8Bit(e.what()));
     return;
   }
+  settings.Host = cbxHost->currentText();
+  settings.Community = cbxCommunity->currentText().toStdString();
   // While it connects, Disconnect (and any edit of the two boxes) cancels it.
   acConnect->setEnabled(false);
   acDisconnect->setEnabled(true);
+  FToolBar = true;
+  // A watched host's poller is shared: it reconnects with these settings, and is watched with
+  // them from now on.
   TPoller& poller = Pollers.Hold(settings);
   FPoller = &poller;
   ShowPoller(poller);
@@ -358,14 +427,15 @@ void TForm1::AskPassphrases() {
           return;
         }
         if (answer.Cancelled) {
-          AbandonConnect(QString());
+          // A watched host shown from the panel stays shown, still waiting.
+          if (FToolBar) AbandonConnect(QString());
           return;
         }
         Guarded([&] {
           try {
             poller->SetPassphrases(answer.Passphrases.Authentication, answer.Passphrases.Privacy);
           } catch (...) {
-            AbandonConnect(QString());
+            if (FToolBar) AbandonConnect(QString());
             throw;
           }
         });
@@ -420,6 +490,7 @@ void TForm1::FinishConnect() {
   FConnectLinks.clear();
   ShowNoRows();
   SetCaption(QStringLiteral("Corvane - ") + FPoller->Host());
+  UpdateWatchActions();
   emit ConnectFinished();
 }
 
@@ -455,6 +526,7 @@ void TForm1::FailConnect(const QString& message) {
 void TForm1::Disconnect() {
   PassphraseSource->Cancel();
   ReleasePoller();
+  FToolBar = FShownConnected = false;
   if (Logging) LogFile.Close();
   lblIdentity->clear();
   for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
@@ -465,6 +537,7 @@ void TForm1::Disconnect() {
   acDisconnect->setEnabled(false);
   SetCaption(QStringLiteral("Corvane"));
   SetStatus(QString());
+  UpdateWatchActions();
 }
 
 void TForm1::ReleasePoller() {
@@ -518,7 +591,100 @@ void TForm1::ShowPoller(TPoller& poller) {
                 connect(&poller, &TPoller::ItemUpdated, this,
                         [this](const TRowUpdate& update) { Guarded([&] { ShowUpdate(update); }); }),
                 connect(&poller, &TPoller::PollFinished, this,
-                        [this](const TPollResult& result) { Guarded([&] { EndPoll(result); }); })};
+                        [this](const TPollResult& result) { Guarded([&] { EndPoll(result); }); }),
+                connect(&poller, &TPoller::StatusChanged, this,
+                        [this] { Guarded([this] { FollowStatus(); }); })};
+  UpdateWatchActions();
+}
+
+void TForm1::ShowWatched(TPoller& poller) {
+  if (FPoller != &poller) {
+    // Another host on the screen ends the tool-bar connection as an edit of the boxes does, and
+    // its log with it; the log is of tool-bar connections only.
+    Disconnect();
+    acConnect->setEnabled(false);
+    acDisconnect->setEnabled(true);
+    ShowPoller(poller);
+    FShownConnected = poller.Connected();
+    // Set by code, which the boxes do not take for the user's edit.
+    cbxHost->setEditText(poller.Host());
+    if (poller.Settings().Connection.Version != TSnmpVersion::V3)
+      cbxCommunity->setEditText(QString::fromStdString(poller.Settings().Community));
+    // Passphrases asked for here are judged by the agent as at a Connect of the tool bar.
+    FConnectLinks = {
+        connect(&poller, &TPoller::Answered, this,
+                [this] { Guarded([this] { PassphraseSource->Accepted(); }); }),
+        connect(&poller, &TPoller::ConnectFinished, this, [this](const TConnectOutcome& outcome) {
+          if (outcome.ReportKind == TUsmReport::WrongDigest &&
+              outcome.Kind == TConnectOutcome::Report)
+            PassphraseSource->Rejected();
+        })};
+  }
+  // Shown, a host whose Connect failed is tried at once rather than at its next try.
+  if (poller.Status().State == TPollerState::Failed) poller.Connect();
+  if (poller.Status().State == TPollerState::PassphraseNeeded) AskPassphrases();
+}
+
+void TForm1::FollowStatus() {
+  UpdateWatchActions();
+  if (FToolBar || !FPoller) return;
+  TPoller& poller = *FPoller;
+  ShowStatus();
+  if (poller.Connected()) {
+    if (std::exchange(FShownConnected, true)) return;
+    ShowNoRows();
+    SetCaption(QStringLiteral("Corvane - ") + poller.Host());
+    return;
+  }
+  // A new Connect, or one that failed, has no rows yet: the window shows none either.
+  if (poller.Status().State != TPollerState::Connecting || FShownConnected) {
+    for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->DestroyRows();
+  }
+  FShownConnected = false;
+  SetCaption(QStringLiteral("Corvane"));
+}
+
+TPollerSettings TForm1::OptionSettings() const {
+  TPollerSettings settings;
+  settings.Connection = frmOptions->ConnectionSettings();
+  settings.TimeoutMs = ReceiveTimeoutMs;
+  settings.IntervalMinutes = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
+  settings.GraphLength = ChartSetup().GraphLength;
+  return settings;
+}
+
+void TForm1::StartWatching() {
+  const TPollerSettings base = OptionSettings();
+  for (const TWatchedHost& host : std::exchange(FWatched, {}))
+    WatchList.Watch(WatchedSettings(host, base));
+}
+
+void TForm1::ReadWatchedPassphrases(TPoller* poller) {
+  const TConnectionSettings& connection = poller->Settings().Connection;
+  ReadStoredPassphrases(
+      *Secrets, {connection.SecurityName, poller->Host()}, connection.SecurityLevel, poller,
+      [this, poller](const std::optional<TSnmpPassphrases>& found) {
+        // Without them it waits, "passphrase needed", until the user shows it.
+        if (!found || poller->Status().State != TPollerState::PassphraseNeeded) return;
+        Guarded([&] { poller->SetPassphrases(found->Authentication, found->Privacy); });
+      });
+}
+
+void TForm1::WatchShown() {
+  if (!FPoller || !FPoller->Connected() || WatchList.Find(FPoller->Host())) return;
+  WatchList.Watch(FPoller->Settings());
+  UpdateWatchActions();
+}
+
+void TForm1::StopWatchingShown() {
+  if (FPoller) WatchList.Unwatch(FPoller->Host());
+  UpdateWatchActions();
+}
+
+void TForm1::UpdateWatchActions() {
+  const bool watched = FPoller && WatchList.Find(FPoller->Host()) == FPoller;
+  acWatch->setEnabled(FPoller && FPoller->Connected() && !watched);
+  acStopWatching->setEnabled(watched);
 }
 
 void TForm1::UpdateHistory(QComboBox* box) {

@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <memory>
 #include <vector>
@@ -13,18 +15,22 @@
 #include "ActivityLog.h"
 #include "Clock.h"
 #include "GraphPanel.h"
+#include "HostsModel.h"
 #include "MetricsServer.h"
 #include "PassphraseSource.h"
 #include "Pollers.h"
 #include "SecretStore.h"
 #include "SettingsFile.h"
+#include "WatchList.h"
 
 class TfrmOptions;
 
 // The main window: a view of one poller. Connect makes the poller of the typed host through the
 // registry and shows what it finds; Disconnect, an edit of either box or closing the window
-// stops it at once. The window writes the activity log of the host it connected, and serves
-// the metrics of every poller.
+// stops it at once, unless the host is watched. Watched hosts are polled in the background from
+// start-up and listed in the Hosts panel, from which any of them can be shown. The window writes
+// the activity log of the host it connected through the tool bar, and serves the metrics of
+// every poller.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -50,7 +56,10 @@ class TForm1 : public QMainWindow {
   TScrollBox* ScrollBox2 = nullptr;
   TScrollBox* ScrollBox3 = nullptr;
   QLabel* lblStatus = nullptr;
-  QLabel* lblIdentity = nullptr;  // the host's name, description and up-time
+  QLabel* lblIdentity = nullptr;    // the host's name, description and up-time
+  QDockWidget* dckHosts = nullptr;  // the Hosts panel, shown while hosts are watched
+  QTableView* tblHosts = nullptr;
+  THostsModel* HostsModel = nullptr;
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -65,9 +74,13 @@ class TForm1 : public QMainWindow {
   QAction* acStorageUpdate = nullptr;
   QAction* acLoadSettings = nullptr;
   QAction* acSaveSettings = nullptr;
+  QAction* acWatch = nullptr;
+  QAction* acStopWatching = nullptr;
 
   // Every poller of the program, over UDP.
   TPollers Pollers;
+  // The hosts polled in the background, kept in the settings file.
+  TWatchList WatchList{Pollers};
   // The longest wait for each reply of the hosts connected here.
   int ReceiveTimeoutMs = 5000;
   bool Logging = false;
@@ -83,6 +96,10 @@ class TForm1 : public QMainWindow {
   // Shows poller from its state at once: its rows with their histories and last values, its
   // status and identity; what it finds from then on follows. No new discovery.
   void ShowPoller(TPoller& poller);
+  // Shows a watched host as the Hosts panel does: ends the tool-bar connection, shows the
+  // poller at once and puts its community and host text into the boxes. A host that waits for
+  // its passphrases asks for them; one whose Connect failed is tried again.
+  void ShowWatched(TPoller& poller);
 
   // A Connect or a poll of the poller shown is under way (or its message box is open).
   bool Busy() const { return FPoller && FPoller->Busy(); }
@@ -102,6 +119,7 @@ class TForm1 : public QMainWindow {
   void CreateToolBar();
   void CreateMenus();
   void CreatePages();
+  void CreateHostsPanel();
 
   // Runs a command; an exception it raises ends it and is shown in the error box.
   template <class F>
@@ -109,6 +127,19 @@ class TForm1 : public QMainWindow {
   void ShowError(const QString& message) noexcept;
 
   void FormShow();
+  // The poller settings the options give now, with no host; raises for an interval that is no
+  // number.
+  TPollerSettings OptionSettings() const;
+  // Watches the hosts read from the settings file.
+  void StartWatching();
+  // Reads the keyring for a watched host's Connect, never asking the user.
+  void ReadWatchedPassphrases(TPoller* poller);
+  void WatchShown();
+  void StopWatchingShown();
+  void UpdateWatchActions();
+  // What a host shown from the Hosts panel changes on the screen as it connects or fails in the
+  // background; a Connect through the tool bar tells its own steps.
+  void FollowStatus();
   void Connect();
   void AskPassphrases();
   void Answered();
@@ -155,6 +186,12 @@ class TForm1 : public QMainWindow {
   // The shown poller's signals the window follows, and those of its Connect.
   std::vector<QMetaObject::Connection> FViewLinks;
   std::vector<QMetaObject::Connection> FConnectLinks;
+  // The poller shown came through the tool bar's Connect, not from the Hosts panel.
+  bool FToolBar = false;
+  // The rows of the poller shown from the Hosts panel are complete: it is connected.
+  bool FShownConnected = false;
+  // The watched hosts the settings file held at start-up.
+  std::vector<TWatchedHost> FWatched;
   // The log follows the poller connected through the tool bar.
   QMetaObject::Connection FLogLink;
 };
