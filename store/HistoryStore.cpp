@@ -319,9 +319,11 @@ void THistoryStore::WriteEvent(const TStoredEvent& event) {
   QSqlQuery insert =
       Prepared(FDatabase, QStringLiteral("INSERT INTO event (host, time, kind, item_index, item, "
                                          "text, fired) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-  const QVariant values[] = {event.Host,         static_cast<qint64>(event.Time.toSecsSinceEpoch()),
-                             event.Kind,         event.Index,
-                             event.Item,         event.Text,
+  // A null text would go in as NULL.
+  const auto text = [](const QString& value) { return value.isNull() ? QLatin1String("") : value; };
+  const QVariant values[] = {text(event.Host),   static_cast<qint64>(event.Time.toSecsSinceEpoch()),
+                             text(event.Kind),   event.Index,
+                             text(event.Item),   text(event.Text),
                              event.Fired ? 1 : 0};
   for (int i = 0; i < static_cast<int>(std::size(values)); ++i) insert.bindValue(i, values[i]);
   Run(insert);
