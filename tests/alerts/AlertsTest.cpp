@@ -2,16 +2,21 @@
 
 #include <QLocale>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "AlertHistory.h"
 #include "Alerts.h"
 #include "FakeClock.h"
+#include "HistoryWriter.h"
 #include "NotificationBus.h"
 #include "Notifier.h"
 #include "ScriptedTransport.h"
 
-// From a poller's polls through its alert engine to the desktop's notification service.
+// From a poller's polls through its alert engine to the desktop's notification service and
+// the history store.
 namespace {
 
 constexpr const char* kLoad768 = "1.3.6.1.2.1.25.3.3.1.2.768";
@@ -60,6 +65,11 @@ TEST_F(AlertsEndToEnd, PollsFireAndClearOneNotificationEach) {
   alerts.SetRules(rules);
   TNotifier notifier(Bus.Connect("client"));
   NotifyAlerts(alerts, notifier);
+  QTemporaryDir folder;
+  const QString storePath = folder.filePath("history.sqlite");
+  THistoryWriter writer(Clock);
+  writer.Open(storePath);
+  KeepAlertEvents(alerts, writer);
   QSignalSpy counts(&alerts, &TAlerts::CountChanged);
 
   TPollerSettings settings;
@@ -115,6 +125,17 @@ TEST_F(AlertsEndToEnd, PollsFireAndClearOneNotificationEach) {
   EXPECT_EQ(Fake.Calls.size(), 5u);
   ASSERT_EQ(alerts.Events(poller).size(), 6u);
   EXPECT_EQ(alerts.Events(poller).back().Change.Change, TAlertChangeKind::Off);
+
+  // The history store keeps them all, told as the notifications told them.
+  writer.Wait();
+  THistoryStore store;
+  store.Open(storePath, THistoryStore::TMode::Read);
+  const std::vector<TStoredEvent> stored = store.Events("db1.example", 0, INT64_MAX);
+  ASSERT_EQ(stored.size(), 6u);
+  EXPECT_EQ(stored[1], (TStoredEvent{"db1.example", alerts.Events(poller)[1].Time, "interface_down",
+                                     1, "eth1", "Interface eth1 is down", true}));
+  EXPECT_EQ(stored[2].Text, "Processor 768 is back to normal");
+  EXPECT_FALSE(stored[2].Fired);
 }
 
 }  // namespace
