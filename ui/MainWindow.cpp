@@ -690,7 +690,7 @@ void TForm1::ShowHistory(TItemKind kind, int32_t index, const TItemHistory& hist
 
 void TForm1::ShowAlertEvents(TItemKind kind, int32_t index) {
   auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
-  if (!chart) return;
+  if (!chart || !FPoller) return;
   chart->Events.clear();
   // Minutes before the newest point, as the chart's points count them.
   const QDateTime zero =

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -136,6 +137,13 @@ TEST_F(AlertsEndToEnd, PollsFireAndClearOneNotificationEach) {
                                      1, "eth1", "Interface eth1 is down", true}));
   EXPECT_EQ(stored[2].Text, "Processor 768 is back to normal");
   EXPECT_FALSE(stored[2].Fired);
+
+  // A poller nobody holds any more takes its alerts with it.
+  pollers.Release(poller);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  Clock.Advance(120000);
+  EXPECT_TRUE(alerts.States().empty());
+  EXPECT_TRUE(alerts.RenderMetrics().isEmpty());
 }
 
 }  // namespace

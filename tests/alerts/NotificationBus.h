@@ -12,9 +12,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVariantMap>
+#include <ostream>
 #include <vector>
 
 // A private session bus and a notification service on it, for the notifier's tests.
+
+// Texts in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 // A dbus-daemon of the test's own, stopped with the test.
 class PrivateBus {
