@@ -42,6 +42,14 @@ struct TChartBand {
   std::vector<TChartColumn> Columns;
 };
 
+// A moment marked across the plot by a thin vertical line, its text in the tooltip (an alert
+// that fired or cleared, say).
+struct TChartEvent {
+  double X = 0;
+  QString Text;
+  QColor Color;
+};
+
 struct TChartAxis {
   double Minimum = 0;
   double Maximum = 1;
@@ -73,14 +81,16 @@ class TChart : public QWidget {
   TChartSeries& AddSeries(TSeriesKind kind, const QColor& color);
   int SeriesCount() const { return static_cast<int>(Series.size()); }
   std::vector<TChartSeries> Series;
-  std::vector<TChartBand> Bands;  // drawn under the series
+  std::vector<TChartBand> Bands;    // drawn under the series
+  std::vector<TChartEvent> Events;  // drawn over them
 
   // The moment at x = 0 when x counts minutes before it, so that tooltips can tell a point's
   // time; invalid while unknown.
   QDateTime TimeAtZero;
 
-  // The tooltip for pos: time and value of the nearest point, or time span and values of the
-  // nearest column, in the user's locale; empty outside the plot or on an empty chart.
+  // The tooltip for pos: the texts of the events marked within a few pixels, then time and value
+  // of the nearest point, or time span and values of the nearest column, in the user's locale;
+  // empty outside the plot or on an empty chart.
   QString ToolTipAt(const QPoint& pos) const;
 
   QSize sizeHint() const override;
@@ -113,4 +123,5 @@ class TChart : public QWidget {
 
  private:
   void DrawBands(QPainter& p, const QRectF& area) const;
+  void DrawEvents(QPainter& p, const QRectF& area) const;
 };

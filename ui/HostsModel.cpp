@@ -132,7 +132,7 @@ void THostsModel::Add(TPoller* poller) {
   const int row = static_cast<int>(FRows.size());
   beginInsertRows({}, row, row);
   FRows.push_back(
-      {poller, WorstValues(poller->Items()),
+      {poller, WorstValues(poller->Items()), 0,
        connect(poller, &TPoller::StatusChanged, this, [this, poller] { Refresh(poller); })});
   endInsertRows();
 }
@@ -148,6 +148,13 @@ void THostsModel::Remove(TPoller* poller) {
 
 TPoller* THostsModel::Poller(int row) const {
   return row >= 0 && row < rowCount() ? FRows[static_cast<size_t>(row)].Poller : nullptr;
+}
+
+void THostsModel::SetAlertCount(const TPoller* poller, int count) {
+  const int row = RowOf(poller);
+  if (row < 0 || FRows[static_cast<size_t>(row)].Alerts == count) return;
+  FRows[static_cast<size_t>(row)].Alerts = count;
+  emit dataChanged(index(row, ColAlerts), index(row, ColAlerts));
 }
 
 int THostsModel::RowOf(const TPoller* poller) const {
@@ -205,6 +212,17 @@ QVariant THostsModel::data(const QModelIndex& index, int role) const {
       if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == SortRole)
         return poller.Host();
       return {};
+    case ColAlerts:
+      switch (role) {
+        case Qt::DisplayRole:
+        case SortRole:
+          return row.Alerts;
+        case Qt::TextAlignmentRole:
+          return (Qt::AlignRight | Qt::AlignVCenter).toInt();
+        case Qt::ForegroundRole:
+          return row.Alerts > 0 ? QVariant(QColor(Qt::red)) : QVariant();
+      }
+      return {};
     case ColLastPoll:
       if (role == SortRole)
         return status.LastPoll.isValid() ? status.LastPoll.toMSecsSinceEpoch() : qint64{-1};
@@ -223,10 +241,11 @@ QVariant THostsModel::data(const QModelIndex& index, int role) const {
 
 QVariant THostsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
-  static const char* const captions[] = {"",          "Host",      "Last poll",
+  static const char* const captions[] = {"",          "Host",      "Alerts",  "Last poll",
                                          "Processor", "Interface", "Storage"};
   static const char* const tips[] = {"Status",
                                      "The host as typed",
+                                     "How many alerts stand on the host",
                                      "When the last poll ended",
                                      "Highest processor load",
                                      "Highest interface utilisation",

@@ -25,8 +25,8 @@ QString StateText(TPollerState state);
 QIcon StateMark(TPollerState state);
 
 // The watched hosts as the Hosts panel lists them, one row per poller: its status mark, its host
-// text, the time of its last poll and the worst current value of each kind, following the
-// poller's states. SortRole gives what a column sorts by: numbers for times and values (none
+// text, how many alerts stand on it, the time of its last poll and the worst current value of
+// each kind, following the poller's states. SortRole gives what a column sorts by: numbers for times and values (none
 // below every value), and for the mark its severity, failed hosts first.
 class THostsModel : public QAbstractTableModel {
   Q_OBJECT
@@ -34,6 +34,7 @@ class THostsModel : public QAbstractTableModel {
   enum TColumn {
     ColStatus,
     ColHost,
+    ColAlerts,
     ColLastPoll,
     ColProcessor,
     ColInterface,
@@ -48,6 +49,8 @@ class THostsModel : public QAbstractTableModel {
   void Add(TPoller* poller);
   void Remove(TPoller* poller);
   TPoller* Poller(int row) const;
+  // How many alerts stand on the poller's host now.
+  void SetAlertCount(const TPoller* poller, int count);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -59,6 +62,7 @@ class THostsModel : public QAbstractTableModel {
   struct TRow {
     TPoller* Poller;
     TWorstValues Worst;  // taken when its status changes, not at each paint
+    int Alerts = 0;
     QMetaObject::Connection Link;
   };
   int RowOf(const TPoller* poller) const;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCompleter>
+#include <QDBusConnection>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +20,9 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <map>
+#include <optional>
+#include <set>
 #include <utility>
 
 #include "AboutBox.h"
@@ -31,6 +35,26 @@
 #include "UdpTransport.h"
 #include "ValueText.h"
 #include "ViewTexts.h"
+
+namespace {
+
+// The tab an alert's rows are on; none for the host itself.
+std::optional<TItemKind> ItemKindOf(TAlertKind kind) {
+  switch (kind) {
+    case TAlertKind::ProcessorLoad:
+      return TItemKind::Processor;
+    case TAlertKind::InterfaceUse:
+    case TAlertKind::InterfaceDown:
+      return TItemKind::Interface;
+    case TAlertKind::StorageUse:
+      return TItemKind::Storage;
+    case TAlertKind::NoAnswer:
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
     : QMainWindow(parent),
@@ -52,15 +76,40 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
   CreateHostsPanel();
   PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
   Pollers.AutoHeight = [this] { return frmOptions && frmOptions->chkAutoHeight->isChecked(); };
-  Metrics.Render = [this] { return Pollers.RenderMetrics(); };
+  Metrics.Render = [this] { return Pollers.RenderMetrics() + Alerts.RenderMetrics(); };
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setTextFormat(Qt::PlainText);
   statusBar()->addWidget(lblStatus, 1);
+  lblAlert = new QLabel(statusBar());
+  lblAlert->setObjectName(QStringLiteral("lblAlert"));
+  lblAlert->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(lblAlert);
   lblIdentity = new QLabel(statusBar());
   lblIdentity->setObjectName(QStringLiteral("lblIdentity"));
   lblIdentity->setTextFormat(Qt::PlainText);
   statusBar()->addPermanentWidget(lblIdentity);
+
+  connect(&Alerts, &TAlerts::Changed, this, [this](TPoller* poller, const TAlertEvent& event) {
+    Guarded([&] { AlertChanged(poller, event); });
+  });
+  connect(&Alerts, &TAlerts::StatesChanged, this, [this] { Guarded([this] { ShowAlerts(); }); });
+  connect(Tray.get(), &TTrayIcon::ShowRequested, this, &TForm1::ShowFromTray);
+  connect(Tray.get(), &TTrayIcon::ExitRequested, this, [this] {
+    FExiting = true;
+    close();
+  });
+  Tray->Show();
+  SetNotifier(std::make_unique<TNotifier>(QDBusConnection::sessionBus()));
+}
+
+void TForm1::SetNotifier(std::unique_ptr<TNotifier> notifier) {
+  FNotifier = std::move(notifier);
+  NotifyAlerts(Alerts, *FNotifier);
+  // The status bar tells every alert anyway; a tray message stands in for the notification.
+  connect(
+      FNotifier.get(), &TNotifier::Unsent, this,
+      [this](const QString& summary, const QString& body) { Tray->ShowMessage(summary, body); });
 }
 
 TForm1::~TForm1() {
@@ -126,7 +175,10 @@ void TForm1::CreateActions() {
 
   connect(acConnect, &QAction::triggered, this, [this] { Guarded([this] { Connect(); }); });
   connect(acDisconnect, &QAction::triggered, this, [this] { Guarded([this] { Disconnect(); }); });
-  connect(axExit, &QAction::triggered, this, &QWidget::close);
+  connect(axExit, &QAction::triggered, this, [this] {
+    FExiting = true;
+    close();
+  });
   connect(acAbout, &QAction::triggered, this, [this] { Guarded([this] { ShowAbout(); }); });
   connect(acTesselby, &QAction::triggered, this, [this] { Guarded([] { OpenMakerSite(); }); });
   connect(acHelp, &QAction::triggered, this, [this] { Guarded([] { ShowHelpContext(100); }); });
@@ -279,12 +331,15 @@ void TForm1::CreateHostsPanel() {
   });
   connect(&WatchList, &TWatchList::Added, this, [this](TPoller* poller) {
     HostsModel->Add(poller);
+    HostsModel->SetAlertCount(poller, Alerts.Count(*poller));
     dckHosts->show();
   });
   connect(&WatchList, &TWatchList::Removed, this, [this](TPoller* poller) {
     HostsModel->Remove(poller);
     dckHosts->setVisible(HostsModel->rowCount() > 0);
   });
+  connect(&Alerts, &TAlerts::CountChanged, HostsModel,
+          [this](TPoller* poller, int count) { HostsModel->SetAlertCount(poller, count); });
   connect(&WatchList, &TWatchList::PassphrasesWanted, this,
           [this](TPoller* poller) { ReadWatchedPassphrases(poller); });
 }
@@ -323,6 +378,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
   acLoadSettings->trigger();
+  ApplyAlertRules();
   ServeMetrics();
   UpdateCommunityBox();
   StartWatching();
@@ -339,10 +395,27 @@ void TForm1::FormShow() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  const bool exiting = std::exchange(FExiting, false);
+  if (!exiting && frmOptions && Tray->KeepsRunningOnClose(frmOptions->KeepInTray())) {
+    // Polling goes on out of sight; the tray icon brings the window back or ends the program.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    acSaveSettings->trigger();
+    event->accept();
+    return;
+  }
   ReleasePoller();
   LogFile.Close();
   acSaveSettings->trigger();
   event->accept();
+  // Ended from the tray while hidden: no last window closes to end the program.
+  if (!QGuiApplication::quitOnLastWindowClosed()) QCoreApplication::quit();
+}
+
+void TForm1::ShowFromTray() {
+  QGuiApplication::setQuitOnLastWindowClosed(true);
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -533,6 +606,7 @@ void TForm1::Disconnect() {
     box->DestroyRows();
     box->Rows()->show();
   }
+  ShowAlerts();
   acConnect->setEnabled(true);
   acDisconnect->setEnabled(false);
   SetCaption(QStringLiteral("Corvane"));
@@ -578,6 +652,7 @@ void TForm1::ShowPoller(TPoller& poller) {
     SetCaption(QStringLiteral("Corvane"));
   }
   ShowStatus();
+  ShowAlerts();
   FViewLinks = {connect(&poller, &TPoller::RowDiscovered, this,
                         [this](const TRowSpec& row) { Guarded([&] { CreateRows(row); }); }),
                 connect(&poller, &TPoller::RowRenamed, this,
@@ -779,7 +854,95 @@ void TForm1::ShowHistory(TItemKind kind, int32_t index, const TItemHistory& hist
     chart->Series[s].Points = ChartPoints(history.Series[s], chart->Series[s].Color);
   }
   chart->LeftAxis.Maximum = history.AxisMaximum;
+  ShowAlertEvents(kind, index);
+}
+
+void TForm1::ShowAlertEvents(TItemKind kind, int32_t index) {
+  auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
+  if (!chart || !FPoller) return;
+  chart->Events.clear();
+  // Minutes before the newest point, as the chart's points count them.
+  const QDateTime zero =
+      chart->TimeAtZero.isValid() ? chart->TimeAtZero : FPoller->Status().LastPoll;
+  if (zero.isValid()) {
+    const QLocale locale = QLocale::system();
+    for (const TAlertEvent& event : Alerts.Events(*FPoller)) {
+      const std::optional<TItemKind> on = ItemKindOf(event.Change.Alert.Kind);
+      if (on && (*on != kind || event.Change.Alert.Index != index)) continue;
+      const double x = static_cast<double>(event.Time.msecsTo(zero)) / 60000.0;
+      if (x < 0 || x > chart->BottomAxis.Maximum) continue;
+      chart->Events.push_back(
+          {x, AlertText(event.Change, event.Host, locale),
+           event.Change.Change == TAlertChangeKind::Fired ? AlertColor : ClearedColor});
+    }
+  }
   chart->update();
+}
+
+void TForm1::AlertChanged(TPoller* poller, const TAlertEvent& event) {
+  FLastAlertEvent = event;
+  if (poller != FPoller) return;
+  if (const std::optional<TItemKind> kind = ItemKindOf(event.Change.Alert.Kind)) {
+    ShowAlertEvents(*kind, event.Change.Alert.Index);
+    return;
+  }
+  for (const TItemView& item : poller->Items()) ShowAlertEvents(item.Row.Kind, item.Row.Index);
+}
+
+void TForm1::ShowAlerts() {
+  // The shown host's rows in alert, and how many there are on each tab.
+  std::set<std::pair<TItemKind, int32_t>> inAlert;
+  if (FPoller) {
+    for (const TAlert& alert : Alerts.Standing(*FPoller))
+      if (const std::optional<TItemKind> kind = ItemKindOf(alert.Kind))
+        inAlert.emplace(*kind, alert.Index);
+  }
+  std::map<TItemKind, int> counts;
+  for (const TItemView& item : FPoller ? FPoller->Items() : std::vector<TItemView>{}) {
+    const bool alert = inAlert.contains({item.Row.Kind, item.Row.Index});
+    if (auto* caption =
+            BoxOf(item.Row.Kind)->Named<QLabel>(CaptionName(item.Row.Kind, item.Row.Index)))
+      SetCaptionAlert(caption, alert);
+    counts[item.Row.Kind] += alert ? 1 : 0;
+  }
+  const QLocale locale = QLocale::system();
+  for (const TItemKind kind : {TItemKind::Processor, TItemKind::Interface, TItemKind::Storage}) {
+    const int count = counts[kind];
+    PageControl1->setTabText(
+        PageControl1->indexOf(BoxOf(kind)->parentWidget()),
+        count > 0 ? QStringLiteral("%1 (%2)").arg(KindName(kind), locale.toString(count))
+                  : KindName(kind));
+  }
+
+  // The newest alert of any host, or while none stands, the last that cleared.
+  QStringList standing;
+  QString newest;
+  QDateTime newestTime;
+  const auto text = [&locale](const QString& host, const TAlertChange& change) {
+    const QString said = AlertText(change, host, locale);
+    return change.Alert.Kind == TAlertKind::NoAnswer ? said : OneLine(host) + ": " + said;
+  };
+  for (const TPoller* poller : Pollers.All()) {
+    for (const TAlert& alert : Alerts.Standing(*poller)) {
+      standing << text(poller->Host(), {TAlertChangeKind::Fired, alert});
+      if (newest.isEmpty() || alert.Fired >= newestTime) {
+        newest = standing.back();
+        newestTime = alert.Fired;
+      }
+    }
+  }
+  if (standing.isEmpty() && FLastAlertEvent && Pollers.Find(FLastAlertEvent->Host))
+    newest = text(FLastAlertEvent->Host, FLastAlertEvent->Change);
+  lblAlert->setText(newest);
+  lblAlert->setToolTip(standing.isEmpty() ? QString() : PlainToolTip(standing.join('\n')));
+  QPalette palette;
+  if (!standing.isEmpty()) palette.setColor(QPalette::WindowText, AlertColor);
+  lblAlert->setPalette(palette);
+  Tray->SetStates(Alerts.States());
+}
+
+void TForm1::ApplyAlertRules() {
+  Alerts.SetRules(frmOptions->AlertRules());
 }
 
 void TForm1::LogUpdate(const TRowUpdate& update) {
@@ -816,6 +979,7 @@ void TForm1::EndPoll(const TPollResult& result) {
 void TForm1::RunOptions() {
   const TOptionsSnapshot before = frmOptions->Snapshot();
   frmOptions->exec();
+  ApplyAlertRules();
   ServeMetrics();
   UpdateCommunityBox();
   if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {

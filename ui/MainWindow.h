@@ -10,18 +10,22 @@
 #include <QTableView>
 #include <QToolBar>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ActivityLog.h"
+#include "Alerts.h"
 #include "Clock.h"
 #include "GraphPanel.h"
 #include "HostsModel.h"
 #include "MetricsServer.h"
+#include "Notifier.h"
 #include "PassphraseSource.h"
 #include "Pollers.h"
 #include "SecretStore.h"
 #include "SettingsFile.h"
 #include "WatchList.h"
+#include "TrayIcon.h"
 
 class TfrmOptions;
 
@@ -29,8 +33,10 @@ class TfrmOptions;
 // registry and shows what it finds; Disconnect, an edit of either box or closing the window
 // stops it at once, unless the host is watched. Watched hosts are polled in the background from
 // start-up and listed in the Hosts panel, from which any of them can be shown. The window writes
-// the activity log of the host it connected through the tool bar, and serves the metrics of
-// every poller.
+// the activity log of the host it connected through the tool bar, serves the metrics of every
+// poller, and tells of the alerts of every poller: on the desktop, in the tray, in the Hosts
+// panel, and on the rows, tabs and status bar of the host shown. With the tray option on and a
+// tray to show it in, closing the window leaves the program polling in the tray.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -60,6 +66,7 @@ class TForm1 : public QMainWindow {
   QDockWidget* dckHosts = nullptr;  // the Hosts panel, shown while hosts are watched
   QTableView* tblHosts = nullptr;
   THostsModel* HostsModel = nullptr;
+  QLabel* lblAlert = nullptr;       // the newest alert of any host
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -77,10 +84,13 @@ class TForm1 : public QMainWindow {
   QAction* acWatch = nullptr;
   QAction* acStopWatching = nullptr;
 
-  // Every poller of the program, over UDP.
+  // Every poller of the program, over UDP, and their alerts.
   TPollers Pollers;
   // The hosts polled in the background, kept in the settings file.
   TWatchList WatchList{Pollers};
+  TAlerts Alerts{Pollers};
+  // The tray icon: the worst state of all hosts.
+  std::unique_ptr<TTrayIcon> Tray = std::make_unique<TTrayIcon>();
   // The longest wait for each reply of the hosts connected here.
   int ReceiveTimeoutMs = 5000;
   bool Logging = false;
@@ -103,6 +113,12 @@ class TForm1 : public QMainWindow {
 
   // A Connect or a poll of the poller shown is under way (or its message box is open).
   bool Busy() const { return FPoller && FPoller->Busy(); }
+
+  // What sends the alerts' desktop notifications: at first one on the session bus. What it
+  // cannot send becomes a tray message where there is a tray, and is left to the status bar
+  // otherwise.
+  TNotifier* Notifier() const { return FNotifier.get(); }
+  void SetNotifier(std::unique_ptr<TNotifier> notifier);
 
  signals:
   // A Connect has ended, connected or not, and a poll has ended (after any message box).
@@ -172,6 +188,15 @@ class TForm1 : public QMainWindow {
   void ShowUpdate(const TRowUpdate& update);
   // Draws an item's history on its chart.
   void ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history);
+  // Marks on an item's chart where its alerts (and the host's) fired and cleared.
+  void ShowAlertEvents(TItemKind kind, int32_t index);
+  // The shown host's rows in alert and the count on each tab; the newest alert of any host in
+  // the status bar; the tray's state.
+  void ShowAlerts();
+  void AlertChanged(TPoller* poller, const TAlertEvent& event);
+  // The rules of the options, for every host at once.
+  void ApplyAlertRules();
+  void ShowFromTray();
   // Writes an item's log rows when the options ask for its kind now.
   void LogUpdate(const TRowUpdate& update);
   // A line in place of the rows of each tab without any.
@@ -194,4 +219,9 @@ class TForm1 : public QMainWindow {
   std::vector<TWatchedHost> FWatched;
   // The log follows the poller connected through the tool bar.
   QMetaObject::Connection FLogLink;
+  std::unique_ptr<TNotifier> FNotifier;
+  // The last firing or clearing, which the status bar tells while no alert stands.
+  std::optional<TAlertEvent> FLastAlertEvent;
+  // The window closes for good (Exit), not into the tray.
+  bool FExiting = false;
 };

@@ -50,6 +50,7 @@ TEST_P(ChartToolTip, TellsTheNearestPointOrColumn) {
   series.Points = {{0, 12, {}}, {1.5, 1234.5, {}}, {3, kGap, {}}, {4.5, 20, {}}};
   history.Chart.LeftAxis.Maximum = 2000;
   history.Chart.Bands.push_back({kBand, {{10, 2, 3, 14.5, 97}, {12, 2, kGap, kGap, kGap}}});
+  history.Chart.Events = {{6, "Processor 768 at 95 %", Qt::red}, {6, "No answer", Qt::red}};
   if (!GetParam().KnowsTime) history.Chart.TimeAtZero = QDateTime();
   const QPoint hover = history.At(GetParam().Hover.x(), GetParam().Hover.y());
   EXPECT_EQ(history.Chart.ToolTipAt(hover).toStdString(), GetParam().Expected);
@@ -75,7 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "7/12/26 8:19:00 AM UTC \u2013 7/12/26 8:21:00 AM UTC\nAverage 14.5 % Load\n"
                      "Lowest 3, highest 97"},
         TToolTipCase{"GapIsPassedOver", kUs, true, {3, 0}, "7/12/26 8:25:30 AM UTC\n20 % Load"},
-        TToolTipCase{"OutsideThePlot", kUs, true, {-3, 50}, ""}),
+        TToolTipCase{"OutsideThePlot", kUs, true, {-3, 50}, ""},
+        // Events marked across the plot come first, then the nearest point as ever.
+        TToolTipCase{"EventsNearThePointer",
+                     kUs,
+                     true,
+                     {6.05, 30},
+                     "Processor 768 at 95 %\nNo answer\n7/12/26 8:25:30 AM UTC\n20 % Load"}),
     [](const ::testing::TestParamInfo<TToolTipCase>& param) { return param.param.Name; });
 
 bool Blank(QRgb pixel) {

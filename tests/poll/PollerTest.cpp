@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "FakeClock.h"
@@ -137,6 +138,60 @@ INSTANTIATE_TEST_SUITE_P(Poller, PollerConnect,
                          ::testing::Values(TVersionCase{"V1", TSnmpVersion::V1, 46},
                                            TVersionCase{"V2c", TSnmpVersion::V2c, 8}),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// The interfaces' state is read only while asked for: in version 1 one request per value after
+// each interface's counters, in 2c within the same requests as the counters.
+TEST_P(PollerConnect, ReadsTheInterfacesStateOnlyWhileAskedTo) {
+  TPollerSettings settings;
+  settings.Connection.Version = GetParam().version;
+  TPoller& poller = Connected(settings);
+  Clock.Advance(5000);  // the reading for the first rates
+  for (const auto& [index, admin, oper] : {std::tuple{1, "1", "2"}, std::tuple{2, "2", "7"}}) {
+    Mib.Set("1.3.6.1.2.1.2.2.1.7." + std::to_string(index), 2, admin);
+    Mib.Set("1.3.6.1.2.1.2.2.1.8." + std::to_string(index), 2, oper);
+  }
+  // The names asked for in each request of one poll.
+  int upTime = 100000;
+  const auto poll = [&] {
+    Mib.Set(kUpTime, 0x43, std::to_string(upTime += 6000));
+    const size_t from = Transport->Sent.size();
+    poller.Refresh();
+    Clock.Settle();
+    std::vector<std::vector<std::string>> asked;
+    for (size_t i = from; i < Transport->Sent.size(); ++i) {
+      TSNMPInfo request(nullptr);
+      request.SetCommunity("pewter");
+      request.DecodeMessage(Transport->Sent[i]);
+      auto& names = asked.emplace_back();
+      for (size_t b = 0; b < request.Count(); ++b) names.push_back(request.OidAt(b));
+    }
+    return asked;
+  };
+  const auto off = poll();
+  EXPECT_FALSE(Last(TItemKind::Interface, 1)->Raw.AdminStatus);
+
+  poller.SetReadInterfaceState(true);
+  const auto on = poll();
+  const TRowUpdate* first = Last(TItemKind::Interface, 1);
+  EXPECT_EQ(first->Raw.AdminStatus, 1);
+  EXPECT_EQ(first->Raw.OperStatus, 2);
+  EXPECT_EQ(Last(TItemKind::Interface, 2)->Raw.OperStatus, 7);
+  EXPECT_TRUE(first->In.Value);  // the counters are read as before
+  if (GetParam().version == TSnmpVersion::V1) {
+    ASSERT_EQ(on.size(), off.size() + 4);
+    // Load, load, then interface 1: up-time, in, out, admin, oper.
+    EXPECT_EQ(on[5], std::vector<std::string>{"1.3.6.1.2.1.2.2.1.7.1"});
+    EXPECT_EQ(on[6], std::vector<std::string>{"1.3.6.1.2.1.2.2.1.8.1"});
+  } else {
+    ASSERT_EQ(on.size(), off.size());
+    ASSERT_EQ(on[0].size(), off[0].size() + 4);
+    EXPECT_EQ(std::count(on[0].begin(), on[0].end(), "1.3.6.1.2.1.2.2.1.8.2"), 1);
+  }
+
+  poller.SetReadInterfaceState(false);
+  EXPECT_EQ(poll(), off);
+  EXPECT_FALSE(Last(TItemKind::Interface, 1)->Raw.OperStatus);
+}
 
 // Request-ids of four octets and masked, as the window's recording over UDP has them.
 TEST_F(PollerTest, VersionOneSendsTheRecordedDatagrams) {
