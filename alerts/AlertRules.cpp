@@ -66,11 +66,13 @@ QString PercentText(double value, const QLocale& locale) {
   return locale.toString(static_cast<qlonglong>(std::nearbyint(value))) + QStringLiteral(" %");
 }
 
-// The clock time, with the date in front when it is not the day the alert fired.
+// The local clock time (pollers keep UTC), with the date in front when it is not the day the
+// alert fired.
 QString SinceText(const TAlert& alert, const QLocale& locale) {
-  if (alert.Since.date() == alert.Fired.date())
-    return locale.toString(alert.Since.time(), QLocale::ShortFormat);
-  return locale.toString(alert.Since, QLocale::ShortFormat);
+  const QDateTime since = alert.Since.toLocalTime();
+  if (since.date() == alert.Fired.toLocalTime().date())
+    return locale.toString(since.time(), QLocale::ShortFormat);
+  return locale.toString(since, QLocale::ShortFormat);
 }
 
 // "SUBJECT at 95 %"; the engine always knows the value of a load or use alert that fires.

@@ -24,6 +24,9 @@ struct TAlertRules {
   bool operator==(const TAlertRules&) const = default;
 };
 
+// How a watched host is, from good to bad.
+enum class THostState { Normal, Alert, NoAnswer };
+
 enum class TAlertItemKind { Processor, Interface, Storage };
 
 // What one poll read of one item. Any value may be missing: a gap.

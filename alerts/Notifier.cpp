@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "Alerts.h"
+
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -61,4 +63,12 @@ void TNotifier::Send(const TNotification& notification) {
             }
             w->deleteLater();
           });
+}
+
+void NotifyAlerts(TAlerts& alerts, TNotifier& notifier) {
+  QObject::connect(&alerts, &TAlerts::Changed, &notifier,
+                   [&notifier](TPoller*, const TAlertEvent& event) {
+                     if (event.Change.Change == TAlertChangeKind::Off) return;
+                     notifier.Send(AlertNotification(event.Host, event.Change));
+                   });
 }

@@ -7,6 +7,8 @@
 
 #include "AlertRules.h"
 
+class TAlerts;
+
 // One desktop notification.
 struct TNotification {
   QString Summary;
@@ -50,3 +52,7 @@ class TNotifier : public QObject {
   // agent's text is never taken for markup.
   bool FMarkup = true;
 };
+
+// Sends every firing and clearing on every host of alerts through the notifier; alerts whose
+// rule the user has just switched off are not told.
+void NotifyAlerts(TAlerts& alerts, TNotifier& notifier);

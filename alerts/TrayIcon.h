@@ -6,12 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "AlertRules.h"
+
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
-
-// How a watched host is, from good to bad.
-enum class THostState { Normal, Alert, NoAnswer };
 
 // The worst of the states; normal when there are none.
 THostState WorstState(const std::vector<THostState>& states);

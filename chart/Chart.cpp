@@ -469,7 +469,7 @@ void TChart::paintEvent(QPaintEvent* /*event*/) {
     DrawSeries(p, series, area, *this, mapped);
     if (series.MarksVisible) DrawMarks(p, series, mapped, fm);
   }
-  DrawTimeMarks(p, area);
+  DrawEvents(p, area);
   p.setClipping(false);
 
   DrawAxis(p, BottomAxis, layout.Bottom, true, plot, rect(), fm,

@@ -42,11 +42,12 @@ struct TChartBand {
   std::vector<TChartColumn> Columns;
 };
 
-// Something that happened at x, drawn as a line across the plot (an alert, say).
-struct TChartMark {
+// A moment marked across the plot by a thin vertical line, its text in the tooltip (an alert
+// that fired or cleared, say).
+struct TChartEvent {
   double X = 0;
-  QColor Color;
   QString Text;
+  QColor Color;
 };
 
 struct TChartAxis {
@@ -80,8 +81,8 @@ class TChart : public QWidget {
   TChartSeries& AddSeries(TSeriesKind kind, const QColor& color);
   int SeriesCount() const { return static_cast<int>(Series.size()); }
   std::vector<TChartSeries> Series;
-  std::vector<TChartBand> Bands;  // drawn under the series
-  std::vector<TChartMark> Marks;  // drawn over them
+  std::vector<TChartBand> Bands;    // drawn under the series
+  std::vector<TChartEvent> Events;  // drawn over them
 
   // The moment at x = 0 when x counts time units before it, so that tooltips can tell a point's
   // time; invalid while unknown.
@@ -89,8 +90,9 @@ class TChart : public QWidget {
   int UnitSeconds = 60;    // one unit of x
   int ValueDecimals = -1;  // of the values tooltips tell; -1: as many as they have
 
-  // The tooltip for pos: time and value of the nearest point, or time span and values of the
-  // nearest column, in the user's locale; empty outside the plot or on an empty chart.
+  // The tooltip for pos: the texts of the events marked within a few pixels, then time and value
+  // of the nearest point, or time span and values of the nearest column, in the user's locale;
+  // empty outside the plot or on an empty chart.
   QString ToolTipAt(const QPoint& pos) const;
 
   QSize sizeHint() const override;
@@ -123,5 +125,5 @@ class TChart : public QWidget {
 
  private:
   void DrawBands(QPainter& p, const QRectF& area) const;
-  void DrawTimeMarks(QPainter& p, const QRectF& area) const;
+  void DrawEvents(QPainter& p, const QRectF& area) const;
 };

@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr double kFar = 1e5;  // mapped coordinates are held this far around the plot
+constexpr double kFar = 1e5;       // mapped coordinates are held this far around the plot
+constexpr double kEventReach = 3;  // pixels either side of an event's line that show its text
 
 bool Finite(const TChartColumn& column) {
   return std::isfinite(column.X) && std::isfinite(column.Minimum) &&
@@ -65,11 +66,11 @@ void TChart::DrawBands(QPainter& p, const QRectF& area) const {
   }
 }
 
-void TChart::DrawTimeMarks(QPainter& p, const QRectF& area) const {
-  for (const TChartMark& mark : Marks) {
-    if (!std::isfinite(mark.X)) continue;
-    const double x = MapPoint(mark.X, 0, area, BottomAxis, LeftAxis).x();
-    p.setPen(QPen(mark.Color, 1, Qt::DashLine));
+void TChart::DrawEvents(QPainter& p, const QRectF& area) const {
+  for (const TChartEvent& event : Events) {
+    const double x = MapPoint(event.X, 0, area, BottomAxis, LeftAxis).x();
+    if (!std::isfinite(x)) continue;
+    p.setPen(QPen(event.Color.isValid() ? event.Color : QColor(Qt::darkGray), 1, Qt::DashLine));
     p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
   }
 }
@@ -125,7 +126,13 @@ QString TChart::ToolTipAt(const QPoint& pos) const {
       });
     }
   }
-  return lines.join(QLatin1Char('\n'));
+  // Events near the pointer come first: they are what a line across the plot stands for.
+  QStringList events;
+  for (const TChartEvent& event : Events) {
+    const double x = MapPoint(event.X, 0, area, BottomAxis, LeftAxis).x();
+    if (std::abs(x - pos.x()) <= kEventReach) events << event.Text;
+  }
+  return (events + lines).join(QLatin1Char('\n'));
 }
 
 bool TChart::event(QEvent* event) {

@@ -163,3 +163,24 @@ void TPassphraseSource::Rejected() {
   if (FOutstanding->FromKeyring) FDistrusted.insert(IdentityKey(FOutstanding->Identity));
   FOutstanding.reset();
 }
+
+void ReadStoredPassphrases(TSecretStore& store, const TSnmpIdentity& identity, TSecurityLevel level,
+                           QObject* context, TStoredCallback done,
+                           std::chrono::milliseconds limit) {
+  // Whichever comes first, the keyring's answer or the limit, decides.
+  const auto decided = std::make_shared<bool>(false);
+  const auto finish = [decided, context = QPointer<QObject>(context),
+                       done = std::move(done)](const std::optional<TSnmpPassphrases>& found) {
+    if (*decided || !context) return;
+    *decided = true;
+    done(found);
+  };
+  if (level == TSecurityLevel::NoAuthNoPriv) {
+    QTimer::singleShot(0, context, [finish] { finish(TSnmpPassphrases{}); });
+    return;
+  }
+  QTimer::singleShot(limit, context, [finish] { finish(std::nullopt); });
+  store.Read(identity, level == TSecurityLevel::AuthPriv, [finish](const TSecretResult& read) {
+    finish(read.Outcome == TSecretOutcome::Done ? std::optional(read.Passphrases) : std::nullopt);
+  });
+}

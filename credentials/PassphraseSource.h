@@ -22,6 +22,7 @@ struct TPassphraseAnswer {
 };
 
 using TPassphraseCallback = std::function<void(const TPassphraseAnswer&)>;
+using TStoredCallback = std::function<void(const std::optional<TSnmpPassphrases>&)>;
 
 // Finds the passphrases a Connect needs: from the store when it holds all of them and answers in
 // time, otherwise from a TPassphraseDialog. Typed passphrases the user asks to remember are
@@ -87,3 +88,10 @@ class TPassphraseSource : public QObject {
   std::optional<TOutstanding> FOutstanding;
   QSet<QString> FDistrusted;  // identities whose stored passphrases drew a wrong digest
 };
+
+// Reads the stored passphrases of an identity without asking anyone (for hosts polled in the
+// background): done gets them when the store holds all that level needs and answers within
+// limit, and nothing otherwise. Called once, from the event loop, unless context goes first.
+void ReadStoredPassphrases(TSecretStore& store, const TSnmpIdentity& identity, TSecurityLevel level,
+                           QObject* context, TStoredCallback done,
+                           std::chrono::milliseconds limit = TPassphraseSource::kKeyringLimit);

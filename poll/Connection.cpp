@@ -28,56 +28,93 @@ void TConnection::Probe(std::function<void(const TSnmpResult&)> done) {
   Reader.Send(std::move(probe), std::move(done));
 }
 
+struct TConnection::TWalked {
+  TWalkTable Storage, Interfaces, Extension;
+  std::vector<TWalkRow> Processors;
+};
+
 void TConnection::Discover(int graphLength, std::function<void(std::exception_ptr)> done) {
   for (TMonitorSetup* setup : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
     setup->GraphLength = graphLength;
   }
   Reader.StartRun();
-  DiscoverStorage(Then(done, [this, done] {
-    DiscoverProcessors(Then(done, [this, done] { DiscoverInterfaces(done); }));
-  }));
-}
-
-void TConnection::DiscoverStorage(TDone done) {
-  Reader.WalkColumns(
-      TStorageMonitor::DiscoveryColumns(Reader.Batched()), [this, done](const TWalkTable& table) {
-        Then(done, [&] {
-          Reader.Read(
-              Storage.DiscoveryReads(table),
-              [this](size_t item, const TItemValues& values) {
-                if (auto rowSpec = Storage.Discover(static_cast<int>(item), values)) {
-                  Row(*rowSpec);
-                }
-              },
-              done);
-        })(nullptr);
-      });
-}
-
-void TConnection::DiscoverProcessors(TDone done) {
-  Reader.Walk(Oids::ProcessorIdColumn, [this, done](const std::vector<TWalkRow>& rows) {
-    Then(done, [&] {
-      for (const TRowSpec& rowSpec : Processors.Discover(rows)) Row(rowSpec);
-      done(nullptr);
-    })(nullptr);
+  auto walked = std::make_shared<TWalked>();
+  const bool batched = Reader.Batched();
+  const auto storageColumns = TStorageMonitor::DiscoveryColumns(batched);
+  const auto interfaceColumns = TInterfaceMonitor::DiscoveryColumns(batched);
+  if (!batched) {
+    // SNMPv1, one request after the other: each table is walked and read before the next.
+    Reader.WalkColumns(storageColumns, [this, walked, done, interfaceColumns](TWalkTable table) {
+      walked->Storage = std::move(table);
+      ReadStorage(*walked, Then(done, [this, walked, done, interfaceColumns] {
+        Reader.Walk(Oids::ProcessorIdColumn,
+                    [this, walked, done, interfaceColumns](std::vector<TWalkRow> rows) {
+                      walked->Processors = std::move(rows);
+                      Then(done, [&] {
+                        ProcessorRows(*walked);
+                        Reader.WalkColumns(interfaceColumns, [this, walked, done](TWalkTable ifs) {
+                          walked->Interfaces = std::move(ifs);
+                          ReadInterfaces(*walked, done);
+                        });
+                      })(nullptr);
+                    });
+      }));
+    });
+    return;
+  }
+  // The tables are walked side by side, each walk its own chain of requests; once all are in,
+  // the rows come in the same order as above.
+  auto left = std::make_shared<int>(4);
+  const auto walkedOne = [this, walked, done, left] {
+    if (--*left > 0) return;
+    ReadStorage(*walked, Then(done, [this, walked, done] {
+      ProcessorRows(*walked);
+      ReadInterfaces(*walked, done);
+    }));
+  };
+  Reader.WalkColumns(storageColumns, [walked, walkedOne](TWalkTable table) {
+    walked->Storage = std::move(table);
+    walkedOne();
   });
+  Reader.Walk(Oids::ProcessorIdColumn, [walked, walkedOne](std::vector<TWalkRow> rows) {
+    walked->Processors = std::move(rows);
+    walkedOne();
+  });
+  Reader.WalkColumns(interfaceColumns, [walked, walkedOne](TWalkTable table) {
+    walked->Interfaces = std::move(table);
+    walkedOne();
+  });
+  Reader.WalkColumns(TInterfaceMonitor::ExtensionColumns(batched),
+                     [walked, walkedOne](TWalkTable table) {
+                       walked->Extension = std::move(table);
+                       walkedOne();
+                     });
 }
 
-void TConnection::DiscoverInterfaces(TDone done) {
-  Reader.WalkColumns(
-      TInterfaceMonitor::DiscoveryColumns(Reader.Batched()), [this, done](const TWalkTable& table) {
-        Reader.WalkColumns(TInterfaceMonitor::ExtensionColumns(Reader.Batched()),
-                           [this, done, table](const TWalkTable& extension) {
-                             Then(done, [&] {
-                               Reader.Read(
-                                   Interfaces.DiscoveryReads(table, extension),
-                                   [this](size_t item, const TItemValues& values) {
-                                     Row(Interfaces.Discover(static_cast<int>(item), values));
-                                   },
-                                   Then(done, [this, done] { NameInterfaces(done); }));
-                             })(nullptr);
-                           });
-      });
+void TConnection::ReadStorage(const TWalked& walked, TDone done) {
+  Then(done, [&] {
+    Reader.Read(
+        Storage.DiscoveryReads(walked.Storage),
+        [this](size_t item, const TItemValues& values) {
+          if (auto rowSpec = Storage.Discover(static_cast<int>(item), values)) Row(*rowSpec);
+        },
+        done);
+  })(nullptr);
+}
+
+void TConnection::ProcessorRows(const TWalked& walked) {
+  for (const TRowSpec& rowSpec : Processors.Discover(walked.Processors)) Row(rowSpec);
+}
+
+void TConnection::ReadInterfaces(const TWalked& walked, TDone done) {
+  Then(done, [&] {
+    Reader.Read(
+        Interfaces.DiscoveryReads(walked.Interfaces, walked.Extension),
+        [this](size_t item, const TItemValues& values) {
+          Row(Interfaces.Discover(static_cast<int>(item), values));
+        },
+        Then(done, [this, done] { NameInterfaces(done); }));
+  })(nullptr);
 }
 
 void TConnection::NameInterfaces(TDone done) {

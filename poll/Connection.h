@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "Monitors.h"
@@ -30,9 +31,10 @@ class TConnection {
 
   // The empty GetRequest that tells whether the agent answers at all.
   void Probe(std::function<void(const TSnmpResult&)> done);
-  // Finds the storage areas, processors and interfaces, in that order, with charts of the given
-  // length. done gets the exception that ended it, if any; Reader.Run() tells whether the host
-  // fell silent meanwhile.
+  // Finds the storage areas, processors and interfaces, with charts of the given length; their
+  // rows come in that order. In SNMPv1 each table is walked and read before the next; batched,
+  // the tables are walked side by side. done gets the exception that ended it, if any; Reader.Run()
+  // tells whether the host fell silent meanwhile.
   void Discover(int graphLength, std::function<void(std::exception_ptr)> done);
   // Sets the time (UTC milliseconds since the epoch) the charts' points of the next poll stand
   // at.
@@ -54,9 +56,13 @@ class TConnection {
   using TDone = std::function<void(std::exception_ptr)>;
   // Runs next unless the step before ended in an exception, which goes to done instead.
   static TDone Then(TDone done, std::function<void()> next);
-  void DiscoverStorage(TDone done);
-  void DiscoverProcessors(TDone done);
-  void DiscoverInterfaces(TDone done);
+  // What discovery's walks found.
+  struct TWalked;
+  // Each reads what the walks left to read and gives the rows of one kind.
+  void ReadStorage(const TWalked& walked, TDone done);
+  // Raises what the processors' discovery raises.
+  void ProcessorRows(const TWalked& walked);
+  void ReadInterfaces(const TWalked& walked, TDone done);
   void NameInterfaces(TDone done);
   // Keeps a sysUpTime reading as the host's up-time.
   void TakeUpTime(const TReadValue& value);

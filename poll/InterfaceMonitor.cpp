@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr const char* kSoftwareLoopback = "24";  // ifType softwareLoopback
+
 QString Text(const TReadValue& value) {
   return value.Ok() ? QString::fromLocal8Bit(value.Text) : QString();
 }
@@ -98,7 +100,6 @@ TRowSpec TInterfaceMonitor::Discover(int item, const TItemValues& values) {
   interface.IfType = Text(values.at(2));
   // A loopback has no line rate whatever speed its agent gives, and an ifSpeed at its ceiling
   // only says the interface is at least that fast: differences are checked against neither.
-  constexpr const char* kSoftwareLoopback = "24";
   const bool ceiling = interface.ReportedSpeed == UINT32_MAX;
   if (!ceiling && values.at(2).Ok() && values[2].Text != kSoftwareLoopback) {
     interface.KnownSpeed = interface.ReportedSpeed;
@@ -163,13 +164,17 @@ std::vector<TRowSpec> TInterfaceMonitor::Rows() const {
 
 std::vector<TItemRead> TInterfaceMonitor::PollReads() const {
   std::vector<TItemRead> reads;
-  for (int i = 0; i < List.Count(); ++i) reads.push_back(PollRead(List.Record(i)));
+  for (int i = 0; i < List.Count(); ++i) reads.push_back(PollRead(List.Record(i), ReadState));
   return reads;
 }
 
-TItemRead TInterfaceMonitor::PollRead(const TInterface& interface) {
+TItemRead TInterfaceMonitor::PollRead(const TInterface& interface, bool state) {
   TItemRead read{{Oids::SysUpTime, interface.InOctetsOid, interface.OutOctetsOid}, {}};
   if (!interface.DiscontinuityOid.empty()) read.Oids.push_back(interface.DiscontinuityOid);
+  if (state) {
+    read.Oids.push_back(Oids::Instance(Oids::IfAdminStatus, interface.Index));
+    read.Oids.push_back(Oids::Instance(Oids::IfOperStatus, interface.Index));
+  }
   return read;
 }
 
@@ -186,7 +191,8 @@ std::vector<TItemRead> TInterfaceMonitor::FollowUpReads() {
   for (int i = 0; i < List.Count(); ++i) {
     if (!List.Record(i).Measuring) continue;
     FFollowUp.push_back(i);
-    reads.push_back(PollRead(List.Record(i)));
+    // Only the rates are missing; the state of the poll before stands.
+    reads.push_back(PollRead(List.Record(i), false));
   }
   return reads;
 }
@@ -213,8 +219,9 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
 
   // A new counter discontinuity time: the counters were reset or replaced since the baseline.
   TCounterLimits limits{interface.CounterBits, interface.KnownSpeed, false};
-  if (values.size() > 3) {
-    if (const auto time = Ticks(values[3]); time && now) {
+  const size_t stateAt = interface.DiscontinuityOid.empty() ? 3 : 4;
+  if (stateAt == 4) {
+    if (const auto time = Ticks(values.at(3)); time && now) {
       limits.Discontinuity = interface.DiscontinuityTime && *interface.DiscontinuityTime != *time;
       interface.DiscontinuityTime = time;
     }
@@ -231,8 +238,16 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
       {interface.In, values.at(1), update.In, update.Raw.InOctets, LogTag::InterfaceIn},
       {interface.Out, values.at(2), update.Out, update.Raw.OutOctets, LogTag::InterfaceOut},
   };
+  if (values.size() >= stateAt + 2) {
+    int32_t state = 0;
+    if (values[stateAt].Ok() && TryStrToInt(values[stateAt].Text, state))
+      update.Raw.AdminStatus = state;
+    if (values[stateAt + 1].Ok() && TryStrToInt(values[stateAt + 1].Text, state))
+      update.Raw.OperStatus = state;
+  }
   update.Raw.Name = interface.Descr;
   update.Raw.SpeedBits = interface.ReportedSpeed;
+  update.Raw.Loopback = interface.IfType == QLatin1String(kSoftwareLoopback);
   update.Raw.CounterBits = interface.CounterBits;
   std::optional<double> percent;
   bool measuring = false;

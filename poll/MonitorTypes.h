@@ -97,7 +97,10 @@ struct TRawValues {
   std::optional<uint64_t> InOctets, OutOctets;   // octet counters as read
   int CounterBits = 32;                          // width of those counters
   uint64_t SpeedBits = 0;                        // interface speed, bits per second (0: unknown)
+  bool Loopback = false;                         // a software loopback: it has no line rate
   std::optional<uint64_t> SizeBytes, UsedBytes;  // storage area
+  // Interfaces, while their state is read: ifAdminStatus and ifOperStatus (1 up, 2 down ...).
+  std::optional<int> AdminStatus, OperStatus;
 };
 
 // What one poll of one item found.

@@ -33,6 +33,8 @@ class TInterfaceMonitor {
  public:
   TMonitorSetup Setup;
   TItemList<TInterface> List;
+  // Whether each poll also reads the interfaces' ifAdminStatus and ifOperStatus.
+  bool ReadState = false;
 
   // The ifTable columns walked at discovery: the index, and with batched reads (SNMPv2c) the
   // descriptions, types and speeds as well.
@@ -55,7 +57,7 @@ class TInterfaceMonitor {
   // The rows of the interfaces found, in order, with their present captions.
   std::vector<TRowSpec> Rows() const;
   // sysUpTime and both octet counters of each interface, with batched reads (SNMPv2c and 3)
-  // also its ifCounterDiscontinuityTime.
+  // also its ifCounterDiscontinuityTime, and with ReadState its ifAdminStatus and ifOperStatus.
   std::vector<TItemRead> PollReads() const;
   // Rates since the last good readings; a sysUpTime that is no number raises EConvertError.
   TRowUpdate Poll(int item, const TItemValues& values, bool autoHeight);
@@ -73,7 +75,7 @@ class TInterfaceMonitor {
     int32_t Index;
     int Bits;
   };
-  static TItemRead PollRead(const TInterface& interface);
+  static TItemRead PollRead(const TInterface& interface, bool state);
   TRowUpdate Reading(TInterface& interface, const TItemValues& values, bool autoHeight,
                      bool inPlace);
   std::vector<TPending> FPending;

@@ -16,6 +16,8 @@ inline constexpr const char* IfIndex = "1.3.6.1.2.1.2.2.1.1";
 inline constexpr const char* IfDescr = "1.3.6.1.2.1.2.2.1.2";
 inline constexpr const char* IfType = "1.3.6.1.2.1.2.2.1.3";
 inline constexpr const char* IfSpeed = "1.3.6.1.2.1.2.2.1.5";
+inline constexpr const char* IfAdminStatus = "1.3.6.1.2.1.2.2.1.7";
+inline constexpr const char* IfOperStatus = "1.3.6.1.2.1.2.2.1.8";
 inline constexpr const char* IfInOctets = "1.3.6.1.2.1.2.2.1.10";
 inline constexpr const char* IfOutOctets = "1.3.6.1.2.1.2.2.1.16";
 // ifXTable

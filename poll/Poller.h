@@ -144,6 +144,8 @@ class TPoller : public QObject {
 
   // Asked at each interface reading: whether the chart's axis follows the visible values.
   std::function<bool()> AutoHeight = [] { return false; };
+  // Whether polls from the next on also read each interface's ifAdminStatus and ifOperStatus.
+  void SetReadInterfaceState(bool on) { FConnection.Interfaces.ReadState = on; }
 
   // Starts afresh: forgets the items and whatever was under way, and connects. For SNMPv3 it
   // first asks for the passphrases.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "SlotLimiter.h"
+
 TPollers::TPollers(TClock& clock, TTransportFactory transports, QObject* parent)
     : QObject(parent),
       FClock(clock),
       FTransports(std::move(transports)),
-      FSlots(std::make_unique<TOpenSlots>()) {}
+      FSlots(std::make_unique<TSlotLimiter>(clock)) {}
 
 TPollers::~TPollers() {
   // The pollers give their slots back while the limiter is still there.

@@ -11,8 +11,8 @@
 #include "Poller.h"
 #include "Transport.h"
 
-// Every poller of the program by its host text: the host the window shows and, later, the hosts
-// watched in the background. It makes them with its transport factory on its clock, and lets
+// Every poller of the program by its host text: the host the window shows and the hosts watched
+// in the background. It makes them with its transport factory on its clock, and lets
 // every Connect and poll pass its slot limiter. Whoever shows or watches a host holds its
 // poller; one that nobody holds any more stops and goes.
 class TPollers : public QObject {
@@ -22,7 +22,8 @@ class TPollers : public QObject {
   ~TPollers() override;
 
   TClock& Clock() const { return FClock; }
-  // The limiter between the pollers and their requests; at first one that grants at once.
+  // The limiter between the pollers and their requests; at first one that lets 32 pollers
+  // connect or poll at the same moment.
   TPollSlots& Slots() const { return *FSlots; }
   // Replaces the limiter; only while no poller holds a slot.
   void SetSlots(std::unique_ptr<TPollSlots> limiter) { FSlots = std::move(limiter); }

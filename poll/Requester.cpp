@@ -47,23 +47,32 @@ void TRequester::StartRun() {
   FRun = TReadRun{};
 }
 
-void TRequester::Count(const TSnmpResult& result) {
+void TRequester::Count(const TSnmpResult& result, uint64_t serial) {
   ++FRun.Requests;
   if (result.Replied()) {
     ++FRun.Answers;
     FRun.TimeOutsInARow = 0;
+    FAnsweredAfter = FSerial;
     return;
   }
   if (result.Outcome == TSnmpResult::Failed) FRun.Error = result.Error;
   if (result.Outcome == TSnmpResult::Report) FRun.Report = result.Error;
   ++FRun.TimeOuts;
-  if (++FRun.TimeOutsInARow >= 2) FRun.Abandoned = true;
+  if (serial > FAnsweredAfter && ++FRun.TimeOutsInARow >= 2) FRun.Abandoned = true;
+}
+
+int TRequester::Limit() const {
+  // Requests sent before the engine is known would each discover it.
+  const TUsmPeer* security = Session.Security();
+  if (security && !security->Discovered()) return 1;
+  return std::max(InFlightLimit, 1);
 }
 
 void TRequester::SendNext() {
-  while (static_cast<int>(FInFlight.size()) < std::max(InFlightLimit, 1) && !FQueue.empty()) {
+  while (static_cast<int>(FInFlight.size()) < Limit() && !FQueue.empty()) {
     FInFlight.push_back(std::move(FQueue.front()));
     FQueue.pop_front();
+    FInFlight.back().Serial = ++FSerial;
     TSNMPInfo& request = FInFlight.back().Request;
     std::string datagram;
     try {
@@ -113,9 +122,10 @@ void TRequester::Finish(int32_t requestId, const TSnmpResult& result) {
                    [requestId](const TQueued& q) { return q.Request.RequestId == requestId; });
   if (found == FInFlight.end()) return;
   TDone done = std::move(found->Done);
+  const uint64_t serial = found->Serial;
   FInFlight.erase(found);
   const uint64_t generation = FGeneration;
-  Count(result);
+  Count(result, serial);
   done(result);
   // done may have cancelled, or queued (and so sent) the next request itself.
   if (generation == FGeneration) SendNext();
@@ -146,8 +156,10 @@ void TRequester::OnDatagram(const std::string& datagram) {
   const std::optional<TSnmpReceived> received = Session.OnDatagram(datagram, result.Reply, Time());
   if (!received) return;
   if (received->Kind == TSnmpReceived::Resend) {
-    // The agent's engine or clock was learnt; the request goes out again, still in flight.
+    // The agent's engine or clock was learnt; the request goes out again, still in flight, and
+    // the requests that waited for the engine follow it.
     SendDatagram(received->RequestId, received->Datagram);
+    SendNext();
     return;
   }
   result.Outcome = TSnmpResult::Answered;

@@ -34,6 +34,8 @@ struct TReadRun {
   int Requests = 0;
   int Answers = 0;
   int TimeOuts = 0;
+  // Requests sent since the last answer came that ended unanswered. With several in flight, one
+  // sent before an answer came does not count: the agent was still there after it went out.
   int TimeOutsInARow = 0;
   // Two requests in a row went unanswered: the rest of the run is skipped.
   bool Abandoned = false;
@@ -44,8 +46,9 @@ struct TReadRun {
 // The requests of one host over its transport: the session (request-ids, matching, SNMPv3
 // security), the queue, deadlines on the clock, one outcome per request, and the counting of
 // the run they belong to. At most InFlightLimit requests wait for their replies at once; the
-// others go out in the order they were queued. Cancelling bumps a generation: whatever belongs
-// to an older one never runs.
+// others go out in the order they were queued. While an SNMPv3 agent's engine is unknown only
+// one goes out: its discovery, which the others then follow. Cancelling bumps a generation:
+// whatever belongs to an older one never runs.
 class TRequester : public QObject {
   Q_OBJECT
  public:
@@ -89,8 +92,11 @@ class TRequester : public QObject {
   struct TQueued {
     TSNMPInfo Request;
     TDone Done;
+    uint64_t Serial = 0;  // the how-manieth request sent
   };
   void OnDatagram(const std::string& datagram);
+  // How many requests may be in flight now.
+  int Limit() const;
   void SendNext();
   bool SendDatagram(int32_t requestId, const std::string& datagram);
   // Ends a request that could not go out, from the event loop.
@@ -98,7 +104,7 @@ class TRequester : public QObject {
   void Finish(int32_t requestId, const TSnmpResult& result);
   void CheckDeadlines();
   void ArmDeadline();
-  void Count(const TSnmpResult& result);
+  void Count(const TSnmpResult& result, uint64_t serial);
   TSnmpTime Time() const { return TSnmpTime(FClock.Milliseconds()); }
 
   TTransport& FTransport;
@@ -108,6 +114,8 @@ class TRequester : public QObject {
   std::vector<TQueued> FInFlight;  // by the request-id the session gave them
   uint64_t FGeneration = 0;
   TReadRun FRun;
+  uint64_t FSerial = 0;         // requests sent
+  uint64_t FAnsweredAfter = 0;  // requests sent before the last answer came
   int FSent = 0;
   int FReceived = 0;
   TSnmpResult FResult;

@@ -1,6 +1,9 @@
 #include "SnmpReader.h"
 
 #include <algorithm>
+#include <deque>
+#include <optional>
+#include <tuple>
 
 #include "Oids.h"
 #include "ValueText.h"
@@ -31,8 +34,16 @@ struct TSnmpReader::TReadJob {
   std::vector<TItemRead> Items;
   std::function<void(size_t, const TItemValues&)> Each;
   std::function<void(std::exception_ptr)> Done;
-  size_t Item = 0;
-  TItemValues Values;
+  size_t Item = 0;     // the next item handed to each
+  TItemValues Values;  // SNMPv1: what came of the item being read
+  // Batched reads: the items from Planned on are in no batch yet; Again has the ranges of items
+  // whose request came back too big; Ready the values in and not yet handed, by item.
+  size_t Planned = 0;
+  std::deque<std::pair<size_t, size_t>> Again;
+  std::vector<std::optional<TItemValues>> Ready;
+  int Sending = 0;  // requests in flight
+  std::exception_ptr Error;
+  bool Ended = false;
 };
 
 struct TSnmpReader::TWalkJob {
@@ -76,6 +87,8 @@ TReadValue FirstValue(const TSnmpResult& result) {
 
 void TSnmpReader::StartConnection() {
   FBatchLimit = 0;
+  // SNMPv1 keeps one request in flight: each waits for the one before.
+  FRequester.InFlightLimit = Batched() ? kParallelRequests : 1;
   StartRun();
 }
 
@@ -199,7 +212,8 @@ void TSnmpReader::Read(std::vector<TItemRead> items,
   job->Done = std::move(done);
   if (Batched()) {
     if (FBatchLimit == 0) FBatchLimit = (BufferSize - kMessageOverhead) / kBindingBudget;
-    Later([this, job] { NextBatch(job); });
+    job->Ready.resize(job->Items.size());
+    Later([this, job] { Pump(job); });
   } else {
     Later([this, job] { Next(job); });
   }
@@ -252,14 +266,14 @@ void TSnmpReader::Next(const std::shared_ptr<TReadJob>& job) {
   job->Done(nullptr);
 }
 
-void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
-  // The items from job->Item on that fit one request; one sysUpTime serves all of them.
-  const size_t first = job->Item;
+size_t TSnmpReader::BatchEnd(const TReadJob& job, size_t first, size_t bound, int& bindings,
+                             bool& upTime) const {
+  // The items from first on that fit one request; one sysUpTime serves all of them.
   size_t end = first;
-  int bindings = 0;
-  bool upTime = false;
-  while (end < job->Items.size()) {
-    const TItemRead& item = job->Items[end];
+  bindings = 0;
+  upTime = false;
+  while (end < bound) {
+    const TItemRead& item = job.Items[end];
     int more = 0;
     bool needsUpTime = false;
     for (size_t i = 0; i < item.Oids.size(); ++i) {
@@ -276,41 +290,61 @@ void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
     upTime = upTime || needsUpTime;
     ++end;
   }
+  return end;
+}
 
-  const auto hand = [this, job](size_t to, const std::vector<TItemValues>& values) {
-    for (size_t i = 0; job->Item < to; ++i, ++job->Item) {
-      try {
-        job->Each(job->Item, values[i]);
-      } catch (...) {
-        job->Done(std::current_exception());
-        return false;
-      }
-    }
-    return true;
-  };
-  const auto fill = [job, first, end](const std::function<TReadValue(const std::string&)>& asked) {
-    std::vector<TItemValues> values;
-    for (size_t n = first; n < end; ++n) {
-      const TItemRead& item = job->Items[n];
-      TItemValues& these = values.emplace_back();
-      for (size_t i = 0; i < item.Oids.size(); ++i) {
-        these.push_back(Unknown(item, i) ? asked(item.Oids[i]) : *item.Known[i]);
-      }
-    }
-    return values;
-  };
+namespace {
 
-  if (first == end) {
-    job->Done(nullptr);
-    return;
+// The values of items [first, end): what is known, the rest as asked gives it.
+void Fill(const std::vector<TItemRead>& items, size_t first, size_t end,
+          std::vector<std::optional<TItemValues>>& ready,
+          const std::function<TReadValue(const std::string&)>& asked) {
+  for (size_t n = first; n < end; ++n) {
+    const TItemRead& item = items[n];
+    TItemValues& these = ready[n].emplace();
+    for (size_t i = 0; i < item.Oids.size(); ++i) {
+      these.push_back(Unknown(item, i) ? asked(item.Oids[i]) : *item.Known[i]);
+    }
   }
-  if (bindings == 0 || Abandoned()) {
+}
+
+}  // namespace
+
+void TSnmpReader::Pump(const std::shared_ptr<TReadJob>& job) {
+  if (job->Ended) return;
+  while (!job->Error && job->Sending < kParallelRequests) {
+    size_t first = job->Planned, bound = job->Items.size();
+    const bool again = !job->Again.empty();
+    if (again) {
+      std::tie(first, bound) = job->Again.front();
+      job->Again.pop_front();
+    } else if (first == bound) {
+      break;
+    }
+    int bindings = 0;
+    bool upTime = false;
+    const size_t end = BatchEnd(*job, first, bound, bindings, upTime);
+    if (!again) {
+      job->Planned = end;
+    } else if (end < bound) {
+      job->Again.push_front({end, bound});
+    }
+    if (bindings > 0 && !Abandoned()) {
+      SendBatch(job, first, end, bindings, upTime);
+      continue;
+    }
     // Nothing to ask, or a run given up: the values are what is known, the rest unanswered.
-    if (!hand(end, fill([](const std::string&) { return TReadValue{}; }))) return;
-    Later([this, job] { NextBatch(job); });
+    // The event loop gets its turn before the next batch.
+    Fill(job->Items, first, end, job->Ready, [](const std::string&) { return TReadValue{}; });
+    Hand(job);
+    Later([this, job] { Pump(job); });
     return;
   }
+  Hand(job);
+}
 
+void TSnmpReader::SendBatch(const std::shared_ptr<TReadJob>& job, size_t first, size_t end,
+                            int bindings, bool upTime) {
   TSNMPInfo request = Request(SnmpTag::GetRequest);
   if (upTime) request.AddVarBind(Oids::SysUpTime, "", SnmpTag::Null);
   for (size_t n = first; n < end; ++n) {
@@ -321,23 +355,47 @@ void TSnmpReader::NextBatch(const std::shared_ptr<TReadJob>& job) {
       }
     }
   }
-  Send(std::move(request), [this, job, first, end, upTime, hand, fill](const TSnmpResult& result) {
+  ++job->Sending;
+  Send(std::move(request), [this, job, first, end, bindings, upTime](const TSnmpResult& result) {
+    --job->Sending;
+    if (job->Ended) return;
+    if (job->Error) {
+      // The read has stopped: it ends once its last request has.
+      Hand(job);
+      return;
+    }
     if (TooBig(result) && end - first > 1) {
-      // Half as many bindings, and the same items again.
-      FBatchLimit = std::max(1, FBatchLimit / 2);
-      NextBatch(job);
+      // The same items again, in requests of half as many bindings as this one.
+      FBatchLimit = std::max(1, std::min(FBatchLimit, bindings / 2));
+      job->Again.push_back({first, end});
+      Pump(job);
       return;
     }
     const bool answered = result.Ok();
     const TSNMPInfo& reply = result.Reply;
     size_t binding = upTime ? 1 : 0;
-    const auto asked = [&](const std::string& oid) -> TReadValue {
+    Fill(job->Items, first, end, job->Ready, [&](const std::string& oid) -> TReadValue {
       if (!result.Replied()) return {};
       if (!answered) return {TValueState::NoValue, {}, 0};
       if (oid == Oids::SysUpTime) return BindingValue(reply, 0);
       return BindingValue(reply, binding++);
-    };
-    if (!hand(end, fill(asked))) return;
-    NextBatch(job);
+    });
+    Pump(job);
   });
+}
+
+void TSnmpReader::Hand(const std::shared_ptr<TReadJob>& job) {
+  while (!job->Error && job->Item < job->Items.size() && job->Ready[job->Item]) {
+    const size_t item = job->Item++;
+    const TItemValues values = std::move(*job->Ready[item]);
+    job->Ready[item].reset();
+    try {
+      job->Each(item, values);
+    } catch (...) {
+      job->Error = std::current_exception();
+    }
+  }
+  if (job->Ended || (job->Error ? job->Sending > 0 : job->Item < job->Items.size())) return;
+  job->Ended = true;
+  job->Done(job->Error);
 }

@@ -10,9 +10,13 @@
 #include "MonitorTypes.h"
 #include "Requester.h"
 
-// Walks and item reads on the requester, one request at a time in the order they are asked for.
-// In SNMPv1 every value takes a request of its own; in SNMPv2c walks go by GetBulk, several
-// columns together, and item reads share multi-binding requests with one sysUpTime each.
+// Requests one host may have in flight at once in SNMPv2c and 3.
+constexpr int kParallelRequests = 4;
+
+// Walks and item reads on the requester. In SNMPv1 every value takes a request of its own and
+// one waits for the other, in the order they are asked for. In SNMPv2c and 3 walks go by GetBulk,
+// several columns together, each walk its own chain of requests beside the others, and item reads
+// share multi-binding requests with one sysUpTime each, several of them in flight at once.
 class TSnmpReader {
  public:
   explicit TSnmpReader(TRequester& requester) : FRequester(requester) {}
@@ -28,7 +32,8 @@ class TSnmpReader {
 
   // Starts counting a new run (see TRequester::StartRun).
   void StartRun() { FRequester.StartRun(); }
-  // A new connection: also the batch limit starts afresh.
+  // A new connection: also the batch limit starts afresh, and the requests in flight follow the
+  // version.
   void StartConnection();
   const TReadRun& Run() const { return FRequester.Run(); }
 
@@ -39,9 +44,10 @@ class TSnmpReader {
   // A column also ends at endOfMibView.
   void WalkColumns(std::vector<std::string> columns, std::function<void(TWalkTable)> done);
 
-  // Reads the items in order. each gets one item's values as soon as they are all in; once the
-  // run is abandoned, the remaining items get theirs at once as unanswered. When each raises,
-  // the read stops and done gets the exception; otherwise done gets nothing.
+  // Reads the items; each gets one item's values in the items' order, as soon as they and those
+  // of the items before are all in. Once the run is abandoned, the items not yet asked for get
+  // theirs as unanswered without a request. When each raises, nothing more is asked and done
+  // gets the exception once the requests in flight have ended; otherwise done gets nothing.
   void Read(std::vector<TItemRead> items, std::function<void(size_t, const TItemValues&)> each,
             std::function<void(std::exception_ptr)> done);
 
@@ -58,7 +64,15 @@ class TSnmpReader {
   TSNMPInfo Request(int32_t pduType) const;
   void Get(const std::string& oid, int32_t pduType, std::function<void(const TSnmpResult&)> done);
   void Next(const std::shared_ptr<TReadJob>& job);
-  void NextBatch(const std::shared_ptr<TReadJob>& job);
+  // Sends the batches that may go out now, and hands on what is in.
+  void Pump(const std::shared_ptr<TReadJob>& job);
+  // The end of the batch of items that starts at first and ends before bound at the latest.
+  size_t BatchEnd(const TReadJob& job, size_t first, size_t bound, int& bindings,
+                  bool& upTime) const;
+  void SendBatch(const std::shared_ptr<TReadJob>& job, size_t first, size_t end, int bindings,
+                 bool upTime);
+  // Hands the values in to each in the items' order; ends the read when all are handed.
+  void Hand(const std::shared_ptr<TReadJob>& job);
   void Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& result);
   void BulkStep(const std::shared_ptr<TBulkJob>& job);
   // Runs f from the event loop unless cancelled first.

@@ -132,19 +132,17 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
   chkAppend =
       Named(new QCheckBox(QStringLiteral("Append to the log file"), GroupBox1), "chkAppend");
 
-  cbxVersion = NewList(this, "cbxVersion", {"1", "2c", "3"});
+  cbxVersion = NewList(this, "cbxVersion", VersionTexts());
   lblVersion = NewLabel(this, "lblVersion", QStringLiteral("SNMP Version:"), cbxVersion);
   GroupBox2 = Named(new QGroupBox(QStringLiteral("SNMPv3"), this), "GroupBox2");
   edtUser = Named(new QLineEdit(GroupBox2), "edtUser");
   lblUser = NewLabel(GroupBox2, "lblUser", QStringLiteral("User name:"), edtUser);
-  cbxSecurityLevel =
-      NewList(GroupBox2, "cbxSecurityLevel", {"noAuthNoPriv", "authNoPriv", "authPriv"});
+  cbxSecurityLevel = NewList(GroupBox2, "cbxSecurityLevel", SecurityLevelTexts());
   lblSecurityLevel =
       NewLabel(GroupBox2, "lblSecurityLevel", QStringLiteral("Security level:"), cbxSecurityLevel);
-  cbxAuth =
-      NewList(GroupBox2, "cbxAuth", {"MD5", "SHA", "SHA-224", "SHA-256", "SHA-384", "SHA-512"});
+  cbxAuth = NewList(GroupBox2, "cbxAuth", AuthProtocolTexts());
   lblAuth = NewLabel(GroupBox2, "lblAuth", QStringLiteral("Authentication:"), cbxAuth);
-  cbxPriv = NewList(GroupBox2, "cbxPriv", {"AES"});
+  cbxPriv = NewList(GroupBox2, "cbxPriv", PrivProtocolTexts());
   lblPriv = NewLabel(GroupBox2, "lblPriv", QStringLiteral("Privacy:"), cbxPriv);
   edtMetrics = Named(new QLineEdit(this), "edtMetrics");
   edtMetrics->setPlaceholderText(QStringLiteral("127.0.0.1:9163"));

@@ -13,8 +13,10 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <type_traits>
 
 #include "FileEdit.h"
 #include "OptionsDialog.h"
@@ -162,6 +164,63 @@ void ApplyLaterValues(const QDomElement& settings, TfrmOptions& options) {
   ApplyCheck(settings, QStringLiteral("Tray"), options.chkTray);
 }
 
+// One watched host, or nothing when it names no host, has an unknown version, level or protocol,
+// or lacks what its version needs (a community; a user name). What is absent of the rest takes
+// its default.
+std::optional<TWatchedHost> ReadWatchedHost(const QDomElement& element) {
+  TWatchedHost host;
+  const std::optional<QString> name = ElementText(element, QStringLiteral("Name"));
+  if (!name || name->isEmpty()) return std::nullopt;
+  host.Host = *name;
+  TConnectionSettings& connection = host.Connection;
+  const auto choose = [&element](const char* tag, const QStringList& texts, auto& value) {
+    const std::optional<QString> text = ElementText(element, QLatin1String(tag));
+    if (!text) return true;
+    const qsizetype index = texts.indexOf(*text);
+    if (index < 0) return false;
+    value = static_cast<std::remove_reference_t<decltype(value)>>(index);
+    return true;
+  };
+  if (!choose("Version", VersionTexts(), connection.Version)) return std::nullopt;
+  if (connection.Version != TSnmpVersion::V3) {
+    const std::optional<QString> community = ElementText(element, QStringLiteral("Community"));
+    if (!community) return std::nullopt;
+    host.Community = community->toStdString();
+    return host;
+  }
+  const std::optional<QString> user = ElementText(element, QStringLiteral("SecurityName"));
+  if (!user || user->isEmpty()) return std::nullopt;
+  connection.SecurityName = *user;
+  if (!choose("SecurityLevel", SecurityLevelTexts(), connection.SecurityLevel) ||
+      !choose("AuthProtocol", AuthProtocolTexts(), connection.AuthProtocol) ||
+      !choose("PrivProtocol", PrivProtocolTexts(), connection.PrivProtocol))
+    return std::nullopt;
+  return host;
+}
+
+// The watched hosts in their order; a host named twice counts once.
+std::vector<TWatchedHost> ReadWatch(const QDomElement& settings) {
+  std::vector<TWatchedHost> hosts;
+  const QDomElement watch = settings.firstChildElement(QStringLiteral("Watch"));
+  for (QDomElement element = watch.firstChildElement(QStringLiteral("Host")); !element.isNull();
+       element = element.nextSiblingElement(QStringLiteral("Host"))) {
+    std::optional<TWatchedHost> host = ReadWatchedHost(element);
+    if (host && std::none_of(hosts.begin(), hosts.end(), [&host](const TWatchedHost& other) {
+          return other.Host == host->Host;
+        }))
+      hosts.push_back(std::move(*host));
+  }
+  return hosts;
+}
+
+// A child element holding value as its text; an empty value gives an empty element.
+void AppendValue(QDomDocument& document, QDomElement& parent, const QString& name,
+                 const QString& value) {
+  QDomElement element = document.createElement(name);
+  if (!value.isEmpty()) element.appendChild(document.createTextNode(value));
+  parent.appendChild(element);
+}
+
 QStringList Items(const QComboBox* box) {
   QStringList items;
   for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
@@ -304,6 +363,7 @@ void TSettingsFile::Load(const TSettingsControls& controls) noexcept {
     if (settings.isNull()) return;
     Apply(settings, controls);
     ApplyLaterValues(settings, *controls.Options);
+    if (controls.Watch) *controls.Watch = ReadWatch(settings);
   } catch (...) {
     // Reading never reports; the controls keep what they hold.
   }
@@ -329,9 +389,7 @@ void TSettingsFile::Apply(const QDomElement& settings, const TSettingsControls& 
 void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& controls) {
   const TfrmOptions& options = *controls.Options;
   auto add = [&](const QString& name, const QString& value) {
-    QDomElement element = XMLDocument1.createElement(name);
-    if (!value.isEmpty()) element.appendChild(XMLDocument1.createTextNode(value));
-    settings.appendChild(element);
+    AppendValue(XMLDocument1, settings, name, value);
   };
   add(QStringLiteral("Community"), ToCommaText(Items(controls.Community)));
   add(QStringLiteral("Host"), ToCommaText(Items(controls.Host)));
@@ -360,6 +418,33 @@ void TSettingsFile::Fill(QDomElement& settings, const TSettingsControls& control
   add(QStringLiteral("AlertNoAnswer"), BoolText(options.chkAlertNoAnswer->isChecked()));
   add(QStringLiteral("AlertPolls"), QString::number(options.spnAlertPolls->value()));
   add(QStringLiteral("Tray"), BoolText(options.chkTray->isChecked()));
+  if (controls.Watch) FillWatch(settings, *controls.Watch);
+}
+
+void TSettingsFile::FillWatch(QDomElement& settings, const std::vector<TWatchedHost>& hosts) {
+  QDomElement watch = XMLDocument1.createElement(QStringLiteral("Watch"));
+  for (const TWatchedHost& host : hosts) {
+    QDomElement element = XMLDocument1.createElement(QStringLiteral("Host"));
+    const auto add = [&](const QString& name, const QString& value) {
+      AppendValue(XMLDocument1, element, name, value);
+    };
+    const TConnectionSettings& connection = host.Connection;
+    const bool v3 = connection.Version == TSnmpVersion::V3;
+    add(QStringLiteral("Name"), host.Host);
+    if (!v3) add(QStringLiteral("Community"), QString::fromStdString(host.Community));
+    add(QStringLiteral("Version"), VersionTexts().value(static_cast<int>(connection.Version)));
+    if (v3) {
+      add(QStringLiteral("SecurityName"), connection.SecurityName);
+      add(QStringLiteral("SecurityLevel"),
+          SecurityLevelTexts().value(static_cast<int>(connection.SecurityLevel)));
+      add(QStringLiteral("AuthProtocol"),
+          AuthProtocolTexts().value(static_cast<int>(connection.AuthProtocol)));
+      add(QStringLiteral("PrivProtocol"),
+          PrivProtocolTexts().value(static_cast<int>(connection.PrivProtocol)));
+    }
+    watch.appendChild(element);
+  }
+  settings.appendChild(watch);
 }
 
 void TSettingsFile::Save(const TSettingsControls& controls) noexcept {

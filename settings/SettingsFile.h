@@ -5,16 +5,21 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
+
+#include "WatchList.h"
 
 class QComboBox;
 class QIODevice;
 class TfrmOptions;
 
-// The controls that hold the settings: the two history lists and the options dialog.
+// The controls that hold the settings: the two history lists and the options dialog; and the
+// watched hosts, when given.
 struct TSettingsControls {
   QComboBox* Community;
   QComboBox* Host;
   TfrmOptions* Options;
+  std::vector<TWatchedHost>* Watch = nullptr;
 };
 
 // The executable's path with its extension replaced by ".XML", or ".XML" appended when the
@@ -71,6 +76,7 @@ class TSettingsFile {
   bool Open(const QString& path);
   void Apply(const QDomElement& settings, const TSettingsControls& controls) const;
   void Fill(QDomElement& settings, const TSettingsControls& controls);
+  void FillWatch(QDomElement& settings, const std::vector<TWatchedHost>& hosts);
 
   QString FExecutablePath;
   QString FApplicationTitle;

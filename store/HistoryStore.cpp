@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// Version 2 added the alert events; a file of version 1 gets their table when written.
+constexpr int kSchemaVersion = 2;
+constexpr int kEventsVersion = 2;
 constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -29,6 +32,15 @@ const char* const kSchema[] = {
     "PRIMARY KEY (series, time)) WITHOUT ROWID",
     "CREATE TABLE recent (time INTEGER NOT NULL, series INTEGER NOT NULL, value REAL, "
     "PRIMARY KEY (time, series)) WITHOUT ROWID",
+};
+
+// Few rows, read by host and time to mark the charts.
+const char* const kEventSchema[] = {
+    "CREATE TABLE IF NOT EXISTS event (host TEXT NOT NULL, time INTEGER NOT NULL, kind TEXT NOT "
+    "NULL, "
+    "item_index INTEGER NOT NULL, item TEXT NOT NULL, text TEXT NOT NULL, "
+    "fired INTEGER NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS event_host_time ON event (host, time)",
 };
 
 // How much time "recent" spans before it moves over.
@@ -133,8 +145,12 @@ void THistoryStore::Open(const QString& path, TMode mode, int busyTimeoutMs) {
     if (!FDatabase.open()) Fail(FDatabase.lastError());
     if (mode == TMode::Write) {
       CreateSchema();
-    } else if (Exec(FDatabase, QStringLiteral("PRAGMA user_version")).toInt() != kSchemaVersion) {
-      throw EHistoryStore("not a history store of this version");
+      FHasEvents = true;
+    } else {
+      const int version = Exec(FDatabase, QStringLiteral("PRAGMA user_version")).toInt();
+      if (version < 1 || version > kSchemaVersion)
+        throw EHistoryStore("not a history store of this version");
+      FHasEvents = version >= kEventsVersion;
     }
   } catch (...) {
     Close();
@@ -152,11 +168,12 @@ void THistoryStore::CreateSchema() {
   Exec(FDatabase, QStringLiteral("PRAGMA synchronous = NORMAL"));
   InTransaction(FDatabase, [&] {
     const int version = Exec(FDatabase, QStringLiteral("PRAGMA user_version")).toInt();
-    if (version == 0) {
-      for (const char* statement : kSchema) Exec(FDatabase, QLatin1String(statement));
-    } else if (version != kSchemaVersion) {
+    if (version < 0 || version > kSchemaVersion)
       throw EHistoryStore("made by another version of Corvane");
-    }
+    if (version == 0)
+      for (const char* statement : kSchema) Exec(FDatabase, QLatin1String(statement));
+    if (version < kEventsVersion)
+      for (const char* statement : kEventSchema) Exec(FDatabase, QLatin1String(statement));
     // Always written, so that a file which takes no writes fails here and not at a poll.
     Exec(FDatabase, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
   });
@@ -164,6 +181,7 @@ void THistoryStore::CreateSchema() {
 
 void THistoryStore::Close() noexcept {
   FSeriesIds.clear();
+  FHasEvents = false;
   FDataVersion = -1;
   if (!FDatabase.isValid()) return;
   FDatabase.close();
@@ -346,6 +364,40 @@ void THistoryStore::Rows(const QString& host, std::optional<int64_t> since,
            query.value(3).toDouble()});
 }
 
+void THistoryStore::WriteEvent(const TStoredEvent& event) {
+  if (!IsOpen()) throw EHistoryStore("the store is not open");
+  if (!event.Time.isValid()) throw EHistoryStore("an event without a time");
+  QSqlQuery insert =
+      Prepared(FDatabase, QStringLiteral("INSERT INTO event (host, time, kind, item_index, item, "
+                                         "text, fired) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+  // A null text would go in as NULL.
+  const auto text = [](const QString& value) { return value.isNull() ? QLatin1String("") : value; };
+  const QVariant values[] = {text(event.Host),   static_cast<qint64>(event.Time.toSecsSinceEpoch()),
+                             text(event.Kind),   event.Index,
+                             text(event.Item),   text(event.Text),
+                             event.Fired ? 1 : 0};
+  for (int i = 0; i < static_cast<int>(std::size(values)); ++i) insert.bindValue(i, values[i]);
+  Run(insert);
+}
+
+std::vector<TStoredEvent> THistoryStore::Events(const QString& host, int64_t from,
+                                                int64_t to) const {
+  std::vector<TStoredEvent> events;
+  if (!FHasEvents) return events;
+  QSqlQuery query = Prepared(
+      FDatabase, QStringLiteral("SELECT time, kind, item_index, item, text, fired FROM event "
+                                "WHERE host = ? AND time >= ? AND time < ? ORDER BY time, rowid"));
+  query.bindValue(0, host);
+  query.bindValue(1, static_cast<qint64>(from));
+  query.bindValue(2, static_cast<qint64>(to));
+  Run(query);
+  while (query.next())
+    events.push_back({host, QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
+                      query.value(1).toString(), query.value(2).toInt(), query.value(3).toString(),
+                      query.value(4).toString(), query.value(5).toInt() != 0});
+  return events;
+}
+
 bool THistoryStore::HasHost(const QString& host) const {
   QSqlQuery query = Prepared(
       FDatabase, QStringLiteral("SELECT 1 FROM series s WHERE s.host = :host AND "
@@ -360,7 +412,7 @@ void THistoryStore::RemoveOlderThan(int days, const QDateTime& now) {
   if (!IsOpen()) throw EHistoryStore("the store is not open");
   InTransaction(FDatabase, [&] {
     if (days <= 0) {
-      for (const char* table : {"value", "recent", "series"})
+      for (const char* table : {"value", "recent", "series", "event"})
         Exec(FDatabase, QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
       return;
     }
@@ -368,7 +420,7 @@ void THistoryStore::RemoveOlderThan(int days, const QDateTime& now) {
     // Through the keys: series by series in "value", from the start in "recent".
     for (const char* sql :
          {"DELETE FROM value WHERE series IN (SELECT id FROM series) AND time < ?",
-          "DELETE FROM recent WHERE time < ?"}) {
+          "DELETE FROM recent WHERE time < ?", "DELETE FROM event WHERE time < ?"}) {
       QSqlQuery remove = Prepared(FDatabase, QLatin1String(sql));
       remove.bindValue(0, cutoff);
       Run(remove);

@@ -31,6 +31,19 @@ struct TStoredPoll {
   std::vector<TStoredValue> Values;
 };
 
+// A firing or clearing of an alert on a host.
+struct TStoredEvent {
+  QString Host;    // as typed in the Host box
+  QDateTime Time;  // the poll it came with
+  QString Kind;    // "processor", "interface", "interface_down", "storage" or "no_answer"
+  int32_t Index = 0;
+  QString Item;       // the item's name; empty for the host itself
+  QString Text;       // what the notification said
+  bool Fired = true;  // false: it ended
+
+  bool operator==(const TStoredEvent&) const = default;
+};
+
 // One plotted quantity of one item of one host.
 struct TSeriesKey {
   QString Host;
@@ -110,6 +123,11 @@ class THistoryStore {
   // poll's in the log's order.
   void Rows(const QString& host, std::optional<int64_t> since, std::optional<int64_t> until,
             const std::function<void(const THistoryRow&)>& visit) const;
+  // Stores one alert event.
+  void WriteEvent(const TStoredEvent& event);
+  // The alert events of the host with from <= time < to (seconds since the epoch), oldest
+  // first; none in a file of the version before they were kept.
+  std::vector<TStoredEvent> Events(const QString& host, int64_t from, int64_t to) const;
   // Whether anything at all is stored for the host.
   bool HasHost(const QString& host) const;
 
@@ -128,4 +146,5 @@ class THistoryStore {
   QSqlDatabase FDatabase;
   QHash<TSeriesKey, int64_t> FSeriesIds;
   int64_t FDataVersion = -1;  // what the cache was built under
+  bool FHasEvents = false;    // the file has the table of alert events
 };

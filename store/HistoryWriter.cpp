@@ -80,6 +80,13 @@ void THistoryWriter::Store(TStoredPoll poll) {
   });
 }
 
+void THistoryWriter::StoreEvent(TStoredEvent event) {
+  Queue(FWorker, [worker = FWorker, event = std::move(event)] {
+    if (!worker->Ready() || worker->KeepDays <= 0) return;
+    worker->Attempt("write", [&] { worker->Store.WriteEvent(event); });
+  });
+}
+
 void THistoryWriter::SetKeepDays(int days) {
   Queue(FWorker, [worker = FWorker, days] { worker->KeepDays = days; });
 }

@@ -29,6 +29,8 @@ class THistoryWriter : public QObject {
   void Open(const QString& path, int busyTimeoutMs = 5000);
   // Queues one poll; dropped while the store has failed or no days are kept.
   void Store(TStoredPoll poll);
+  // Queues one alert event, under the same conditions as a poll.
+  void StoreEvent(TStoredEvent event);
   // How many days of values to keep; 0 keeps nothing (and removes what is stored at the next
   // removal).
   void SetKeepDays(int days);

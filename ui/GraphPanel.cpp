@@ -1,6 +1,7 @@
 #include "GraphPanel.h"
 
 #include <QEvent>
+#include <QPalette>
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <algorithm>
@@ -125,11 +126,36 @@ QString PlainToolTip(const QString& text) {
   return Qt::convertFromPlainText(lines, Qt::WhiteSpaceNormal);
 }
 
-void SetCaptionText(QLabel* caption, const QString& text) {
+namespace {
+
+// What a caption keeps beside its label: the item's whole name, and whether it is in alert.
+constexpr const char* kCaptionText = "captionText";
+constexpr const char* kCaptionAlert = "captionAlert";
+
+void ShowCaption(QLabel* caption) {
+  const QString text = caption->property(kCaptionText).toString();
+  const bool alert = caption->property(kCaptionAlert).toBool();
   caption->setTextFormat(Qt::PlainText);
-  caption->setText(OneLine(text));
+  caption->setText((alert ? QStringLiteral("\u26a0 ") : QString()) + OneLine(text));
   caption->setToolTip(text.isEmpty() ? QString() : PlainToolTip(text));
+  // Only the text's colour is set, so that the rest follows the window's palette.
+  QPalette palette;
+  if (alert) palette.setColor(QPalette::WindowText, AlertColor);
+  caption->setPalette(palette);
   caption->adjustSize();
+}
+
+}  // namespace
+
+void SetCaptionText(QLabel* caption, const QString& text) {
+  caption->setProperty(kCaptionText, text);
+  ShowCaption(caption);
+}
+
+void SetCaptionAlert(QLabel* caption, bool alert) {
+  if (caption->property(kCaptionAlert).toBool() == alert) return;
+  caption->setProperty(kCaptionAlert, alert);
+  ShowCaption(caption);
 }
 
 QFont FittingFont(const QFont& base, const QString& text, int width) {

@@ -25,6 +25,10 @@ inline constexpr int ChartFallbackWidth = 345;
 // Colours of the series: incoming traffic, and outgoing traffic or storage use.
 inline const QColor InColor{0, 128, 0};
 inline const QColor OutColor{0, 0, 255};
+// Captions of items in alert, and the lines that mark alerts on the charts.
+inline const QColor AlertColor{192, 0, 0};
+// The lines that mark where an alert cleared.
+inline const QColor ClearedColor{0, 128, 0};
 
 // A history's points as a chart whose right edge is zero (UTC milliseconds) draws them, x in
 // minutes before it, each in the series' colour.
@@ -93,6 +97,8 @@ QString PlainToolTip(const QString& text);
 // Shows an item's name in its caption as plain text on one line, and whole in the tooltip;
 // the caption keeps at least its minimum width.
 void SetCaptionText(QLabel* caption, const QString& text);
+// Marks a caption as in alert (a warning sign before the name, in AlertColor), or no longer.
+void SetCaptionAlert(QLabel* caption, bool alert);
 
 // The base font, made smaller until text is at most width pixels wide, or down to half its
 // size.

@@ -47,7 +47,29 @@ QString ReadError(const QString& path, const EHistoryStore& error) {
       .arg(QDir::toNativeSeparators(path), QString::fromUtf8(error.what()));
 }
 
+// Whether the event belongs on the row's chart: one of its own alerts, or one of its host's.
+bool EventOnRow(const TStoredEvent& event, const TRowSpec& row) {
+  if (event.Kind == QLatin1String("no_answer")) return true;
+  if (event.Index != row.Index) return false;
+  switch (row.Kind) {
+    case TItemKind::Processor:
+      return event.Kind == QLatin1String("processor");
+    case TItemKind::Interface:
+      return event.Kind == QLatin1String("interface") ||
+             event.Kind == QLatin1String("interface_down");
+    case TItemKind::Storage:
+      return event.Kind == QLatin1String("storage");
+  }
+  return false;
+}
+
 }  // namespace
+
+std::vector<TChartEvent> THistoryView::LongViewEvents(const TChart& chart) const {
+  const auto found = FCharts.constFind(chart.objectName());
+  if (found == FCharts.cend() || found->Span == TChartSpan::GraphLength) return {};
+  return found->Events;
+}
 
 QString SpanText(TChartSpan span) {
   switch (span) {
@@ -211,6 +233,18 @@ QString THistoryView::DrawLong(TChart& chart, TChartState& state, const TItemHis
     chart.Series[s].Points.clear();
   }
   chart.Bands = std::move(bands);
+  state.Events.clear();
+  if (store.IsOpen()) {
+    try {
+      for (const TStoredEvent& event : store.Events(state.Host, from, to)) {
+        if (!EventOnRow(event, state.Row)) continue;
+        const double x = static_cast<double>(to - event.Time.toSecsSinceEpoch()) / unit;
+        state.Events.push_back({x, event.Text, event.Fired ? AlertColor : ClearedColor});
+      }
+    } catch (const EHistoryStore& e) {
+      error = ReadError(Path, e);
+    }
+  }
   TChartAxis& bottom = chart.BottomAxis;
   bottom = state.MinutesAxis;
   bottom.Minimum = 0;

@@ -38,6 +38,9 @@ class THistoryView {
   // live points the store may not have yet.
   QString Draw(TChart& chart, const TItemHistory& live, const QDateTime& now);
   TChartSpan Span(const TChart& chart) const;
+  // The alerts' firings and clearings on the chart's item (and its host) the store had for the
+  // long view shown, as the chart marks them; empty in the graph length.
+  std::vector<TChartEvent> LongViewEvents(const TChart& chart) const;
   // Shows the chart of host's row in the span.
   QString SetSpan(TChart& chart, TChartSpan span, const QString& host, const TRowSpec& row,
                   const TItemHistory& live, const QDateTime& now);
@@ -52,6 +55,7 @@ class THistoryView {
     TRowSpec Row;
     int64_t ReadAt = 0;      // when the long view was read, UTC milliseconds
     TChartAxis MinutesAxis;  // the graph length's axis, while a long view is shown
+    std::vector<TChartEvent> Events;  // of the long view
   };
   void DrawGraphLength(TChart& chart, const TChartState* state, const TItemHistory& live);
   QString DrawLong(TChart& chart, TChartState& state, const TItemHistory& live, int64_t now);

@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCompleter>
+#include <QDBusConnection>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,10 +17,14 @@
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QShortcut>
+#include <QSortFilterProxyModel>
 #include <QStatusBar>
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <map>
+#include <optional>
+#include <set>
 #include <utility>
 
 #include "AboutBox.h"
@@ -26,6 +32,7 @@
 #include "Dialogs.h"
 #include "FileEdit.h"
 #include "HelpLinks.h"
+#include "AlertHistory.h"
 #include "HistoryFeed.h"
 #include "HistoryWriter.h"
 #include "Icons.h"
@@ -33,6 +40,26 @@
 #include "UdpTransport.h"
 #include "ValueText.h"
 #include "ViewTexts.h"
+
+namespace {
+
+// The tab an alert's rows are on; none for the host itself.
+std::optional<TItemKind> ItemKindOf(TAlertKind kind) {
+  switch (kind) {
+    case TAlertKind::ProcessorLoad:
+      return TItemKind::Processor;
+    case TAlertKind::InterfaceUse:
+    case TAlertKind::InterfaceDown:
+      return TItemKind::Interface;
+    case TAlertKind::StorageUse:
+      return TItemKind::Storage;
+    case TAlertKind::NoAnswer:
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
     : QMainWindow(parent),
@@ -51,13 +78,18 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
   CreateMenus();
   CreateToolBar();
   CreatePages();
+  CreateHostsPanel();
   PassphraseSource = std::make_unique<TPassphraseSource>(*Secrets);
   Pollers.AutoHeight = [this] { return frmOptions && frmOptions->chkAutoHeight->isChecked(); };
-  Metrics.Render = [this] { return Pollers.RenderMetrics(); };
+  Metrics.Render = [this] { return Pollers.RenderMetrics() + Alerts.RenderMetrics(); };
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
   lblStatus->setTextFormat(Qt::PlainText);
   statusBar()->addWidget(lblStatus, 1);
+  lblAlert = new QLabel(statusBar());
+  lblAlert->setObjectName(QStringLiteral("lblAlert"));
+  lblAlert->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(lblAlert);
   lblIdentity = new QLabel(statusBar());
   lblIdentity->setObjectName(QStringLiteral("lblIdentity"));
   lblIdentity->setTextFormat(Qt::PlainText);
@@ -67,11 +99,34 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
   lblHistory->setTextFormat(Qt::PlainText);
   statusBar()->addPermanentWidget(lblHistory);
   lblHistory->hide();
+
+  connect(&Alerts, &TAlerts::Changed, this, [this](TPoller* poller, const TAlertEvent& event) {
+    Guarded([&] { AlertChanged(poller, event); });
+  });
+  connect(&Alerts, &TAlerts::StatesChanged, this, [this] { Guarded([this] { ShowAlerts(); }); });
+  connect(Tray.get(), &TTrayIcon::ShowRequested, this, &TForm1::ShowFromTray);
+  connect(Tray.get(), &TTrayIcon::ExitRequested, this, [this] {
+    FExiting = true;
+    close();
+  });
+  Tray->Show();
+  SetNotifier(std::make_unique<TNotifier>(QDBusConnection::sessionBus()));
+}
+
+void TForm1::SetNotifier(std::unique_ptr<TNotifier> notifier) {
+  FNotifier = std::move(notifier);
+  NotifyAlerts(Alerts, *FNotifier);
+  // The status bar tells every alert anyway; a tray message stands in for the notification.
+  connect(
+      FNotifier.get(), &TNotifier::Unsent, this,
+      [this](const QString& summary, const QString& body) { Tray->ShowMessage(summary, body); });
 }
 
 TForm1::~TForm1() {
   ReleasePoller();
   LogFile.Close();
+  // The panel's rows point at pollers the watch list is about to give back.
+  delete dckHosts;
 }
 
 void TForm1::CreateActions() {
@@ -103,6 +158,14 @@ void TForm1::CreateActions() {
       {&acStorageUpdate, "acStorageUpdate", "acStorageUpdate", {}, "", -1, process},
       {&acLoadSettings, "acLoadSettings", "acLoadSettings", {}, "", -1, app},
       {&acSaveSettings, "acSaveSettings", "acSaveSettings", {}, "", -1, app},
+      {&acWatch, "acWatch", "Watch This Host", {}, "Poll this host in the background", -1, menus},
+      {&acStopWatching,
+       "acStopWatching",
+       "Stop Watching",
+       {},
+       "Stop polling this host in the background",
+       -1,
+       menus},
   };
   for (const TActionRow& row : rows) {
     auto* action = new QAction(row.Caption, this);
@@ -117,10 +180,15 @@ void TForm1::CreateActions() {
     *row.Target = action;
   }
   acDisconnect->setEnabled(false);
+  acWatch->setEnabled(false);
+  acStopWatching->setEnabled(false);
 
   connect(acConnect, &QAction::triggered, this, [this] { Guarded([this] { Connect(); }); });
   connect(acDisconnect, &QAction::triggered, this, [this] { Guarded([this] { Disconnect(); }); });
-  connect(axExit, &QAction::triggered, this, &QWidget::close);
+  connect(axExit, &QAction::triggered, this, [this] {
+    FExiting = true;
+    close();
+  });
   connect(acAbout, &QAction::triggered, this, [this] { Guarded([this] { ShowAbout(); }); });
   connect(acTesselby, &QAction::triggered, this, [this] { Guarded([] { OpenMakerSite(); }); });
   connect(acHelp, &QAction::triggered, this, [this] { Guarded([] { ShowHelpContext(100); }); });
@@ -136,11 +204,15 @@ void TForm1::CreateActions() {
           [this] { PollKinds({TItemKind::Interface}); });
   connect(acStorageUpdate, &QAction::triggered, this, [this] { PollKinds({TItemKind::Storage}); });
   connect(acLoadSettings, &QAction::triggered, this, [this] {
-    Settings.Load({cbxCommunity, cbxHost, frmOptions});
+    Settings.Load({cbxCommunity, cbxHost, frmOptions, &FWatched});
   });
   connect(acSaveSettings, &QAction::triggered, this, [this] {
-    Settings.Save({cbxCommunity, cbxHost, frmOptions});
+    std::vector<TWatchedHost> watched = WatchList.Hosts();
+    Settings.Save({cbxCommunity, cbxHost, frmOptions, &watched});
   });
+  connect(acWatch, &QAction::triggered, this, [this] { Guarded([this] { WatchShown(); }); });
+  connect(acStopWatching, &QAction::triggered, this,
+          [this] { Guarded([this] { StopWatchingShown(); }); });
 }
 
 void TForm1::CreateMenus() {
@@ -148,6 +220,9 @@ void TForm1::CreateMenus() {
   snmp->setObjectName(QStringLiteral("mnuSNMP"));
   snmp->addAction(acConnect);
   snmp->addAction(acDisconnect);
+  snmp->addSeparator();
+  snmp->addAction(acWatch);
+  snmp->addAction(acStopWatching);
   snmp->addSeparator();
   snmp->addAction(acOptions);
   snmp->addAction(acRefresh);
@@ -230,6 +305,55 @@ void TForm1::CreatePages() {
   setCentralWidget(PageControl1);
 }
 
+void TForm1::CreateHostsPanel() {
+  dckHosts = new QDockWidget(QStringLiteral("Hosts"), this);
+  dckHosts->setObjectName(QStringLiteral("dckHosts"));
+  dckHosts->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  tblHosts = new QTableView(dckHosts);
+  tblHosts->setObjectName(QStringLiteral("tblHosts"));
+  HostsModel = new THostsModel(tblHosts);
+  auto* sorted = new QSortFilterProxyModel(tblHosts);
+  sorted->setSourceModel(HostsModel);
+  sorted->setSortRole(THostsModel::SortRole);
+  sorted->setSortCaseSensitivity(Qt::CaseInsensitive);
+  tblHosts->setModel(sorted);
+  tblHosts->setSortingEnabled(true);
+  tblHosts->sortByColumn(THostsModel::ColHost, Qt::AscendingOrder);
+  tblHosts->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tblHosts->setSelectionMode(QAbstractItemView::SingleSelection);
+  tblHosts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tblHosts->setShowGrid(false);
+  tblHosts->setWordWrap(false);
+  tblHosts->verticalHeader()->hide();
+  QHeaderView* header = tblHosts->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(THostsModel::ColHost, QHeaderView::Stretch);
+  tblHosts->verticalHeader()->setDefaultSectionSize(tblHosts->fontMetrics().height() + 6);
+  dckHosts->setWidget(tblHosts);
+  addDockWidget(Qt::LeftDockWidgetArea, dckHosts);
+  dckHosts->hide();
+  // Enter or a double-click.
+  connect(tblHosts, &QAbstractItemView::activated, this, [this, sorted](const QModelIndex& index) {
+    Guarded([&] {
+      if (TPoller* poller = HostsModel->Poller(sorted->mapToSource(index).row()))
+        ShowWatched(*poller);
+    });
+  });
+  connect(&WatchList, &TWatchList::Added, this, [this](TPoller* poller) {
+    HostsModel->Add(poller);
+    HostsModel->SetAlertCount(poller, Alerts.Count(*poller));
+    dckHosts->show();
+  });
+  connect(&WatchList, &TWatchList::Removed, this, [this](TPoller* poller) {
+    HostsModel->Remove(poller);
+    dckHosts->setVisible(HostsModel->rowCount() > 0);
+  });
+  connect(&Alerts, &TAlerts::CountChanged, HostsModel,
+          [this](TPoller* poller, int count) { HostsModel->SetAlertCount(poller, count); });
+  connect(&WatchList, &TWatchList::PassphrasesWanted, this,
+          [this](TPoller* poller) { ReadWatchedPassphrases(poller); });
+}
+
 template <class F>
 void TForm1::Guarded(F&& command) noexcept {
   try {
@@ -264,8 +388,10 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
   acLoadSettings->trigger();
+  ApplyAlertRules();
   ServeMetrics();
   UpdateCommunityBox();
+  StartWatching();
   if (cbxCommunity->count() > 0) {
     cbxCommunity->setCurrentIndex(0);
   } else {
@@ -284,6 +410,8 @@ void TForm1::UseHistory(THistoryWriter& writer, const QString& path) {
   FHistory.Path = path;
   // Every poller feeds it, shown or not.
   new THistoryFeed(Pollers, writer, this);
+  // And the alerts' firings and clearings, which the long views mark.
+  KeepAlertEvents(Alerts, writer);
   connect(&writer, &THistoryWriter::Failed, this,
           [this](const QString& text) { ShowHistoryProblem(text, true); });
   if (FShown) OpenHistory();
@@ -305,10 +433,27 @@ void TForm1::ShowHistoryProblem(const QString& text, bool off) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  const bool exiting = std::exchange(FExiting, false);
+  if (!exiting && frmOptions && Tray->KeepsRunningOnClose(frmOptions->KeepInTray())) {
+    // Polling goes on out of sight; the tray icon brings the window back or ends the program.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    acSaveSettings->trigger();
+    event->accept();
+    return;
+  }
   ReleasePoller();
   LogFile.Close();
   acSaveSettings->trigger();
   event->accept();
+  // Ended from the tray while hidden: no last window closes to end the program.
+  if (!QGuiApplication::quitOnLastWindowClosed()) QCoreApplication::quit();
+}
+
+void TForm1::ShowFromTray() {
+  QGuiApplication::setQuitOnLastWindowClosed(true);
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -352,20 +497,20 @@ void TForm1::Connect() {
   }
 
   TPollerSettings settings;
-  settings.Host = cbxHost->currentText();
-  settings.Community = cbxCommunity->currentText().toStdString();
-  settings.Connection = frmOptions->ConnectionSettings();
-  settings.TimeoutMs = ReceiveTimeoutMs;
   try {
-    settings.IntervalMinutes = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
-    settings.GraphLength = ChartSetup().GraphLength;
+    settings = OptionSettings();
   } catch (const std::exception& e) {
     FailConnect(QString::fromLocal8Bit(e.what()));
     return;
   }
+  settings.Host = cbxHost->currentText();
+  settings.Community = cbxCommunity->currentText().toStdString();
   // While it connects, Disconnect (and any edit of the two boxes) cancels it.
   acConnect->setEnabled(false);
   acDisconnect->setEnabled(true);
+  FToolBar = true;
+  // A watched host's poller is shared: it reconnects with these settings, and is watched with
+  // them from now on.
   TPoller& poller = Pollers.Hold(settings);
   FPoller = &poller;
   ShowPoller(poller);
@@ -393,14 +538,15 @@ void TForm1::AskPassphrases() {
           return;
         }
         if (answer.Cancelled) {
-          AbandonConnect(QString());
+          // A watched host shown from the panel stays shown, still waiting.
+          if (FToolBar) AbandonConnect(QString());
           return;
         }
         Guarded([&] {
           try {
             poller->SetPassphrases(answer.Passphrases.Authentication, answer.Passphrases.Privacy);
           } catch (...) {
-            AbandonConnect(QString());
+            if (FToolBar) AbandonConnect(QString());
             throw;
           }
         });
@@ -456,6 +602,7 @@ void TForm1::FinishConnect() {
   RecallHistory();
   ShowNoRows();
   SetCaption(QStringLiteral("Corvane - ") + FPoller->Host());
+  UpdateWatchActions();
   emit ConnectFinished();
 }
 
@@ -491,6 +638,7 @@ void TForm1::FailConnect(const QString& message) {
 void TForm1::Disconnect() {
   PassphraseSource->Cancel();
   ReleasePoller();
+  FToolBar = FShownConnected = false;
   if (Logging) LogFile.Close();
   lblIdentity->clear();
   for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) {
@@ -498,10 +646,12 @@ void TForm1::Disconnect() {
     box->Rows()->show();
   }
   FHistory.Clear();
+  ShowAlerts();
   acConnect->setEnabled(true);
   acDisconnect->setEnabled(false);
   SetCaption(QStringLiteral("Corvane"));
   SetStatus(QString());
+  UpdateWatchActions();
 }
 
 void TForm1::ReleasePoller() {
@@ -545,6 +695,7 @@ void TForm1::ShowPoller(TPoller& poller) {
     SetCaption(QStringLiteral("Corvane"));
   }
   ShowStatus();
+  ShowAlerts();
   FViewLinks = {connect(&poller, &TPoller::RowDiscovered, this,
                         [this](const TRowSpec& row) { Guarded([&] { CreateRows(row); }); }),
                 connect(&poller, &TPoller::RowRenamed, this,
@@ -558,7 +709,102 @@ void TForm1::ShowPoller(TPoller& poller) {
                 connect(&poller, &TPoller::ItemUpdated, this,
                         [this](const TRowUpdate& update) { Guarded([&] { ShowUpdate(update); }); }),
                 connect(&poller, &TPoller::PollFinished, this,
-                        [this](const TPollResult& result) { Guarded([&] { EndPoll(result); }); })};
+                        [this](const TPollResult& result) { Guarded([&] { EndPoll(result); }); }),
+                connect(&poller, &TPoller::StatusChanged, this,
+                        [this] { Guarded([this] { FollowStatus(); }); })};
+  UpdateWatchActions();
+}
+
+void TForm1::ShowWatched(TPoller& poller) {
+  if (FPoller != &poller) {
+    // Another host on the screen ends the tool-bar connection as an edit of the boxes does, and
+    // its log with it; the log is of tool-bar connections only.
+    Disconnect();
+    acConnect->setEnabled(false);
+    acDisconnect->setEnabled(true);
+    ShowPoller(poller);
+    FShownConnected = poller.Connected();
+    // Set by code, which the boxes do not take for the user's edit.
+    cbxHost->setEditText(poller.Host());
+    if (poller.Settings().Connection.Version != TSnmpVersion::V3)
+      cbxCommunity->setEditText(QString::fromStdString(poller.Settings().Community));
+    // Passphrases asked for here are judged by the agent as at a Connect of the tool bar.
+    FConnectLinks = {
+        connect(&poller, &TPoller::Answered, this,
+                [this] { Guarded([this] { PassphraseSource->Accepted(); }); }),
+        connect(&poller, &TPoller::ConnectFinished, this, [this](const TConnectOutcome& outcome) {
+          if (outcome.ReportKind == TUsmReport::WrongDigest &&
+              outcome.Kind == TConnectOutcome::Report)
+            PassphraseSource->Rejected();
+        })};
+  }
+  // Shown, a host whose Connect failed is tried at once rather than at its next try.
+  if (poller.Status().State == TPollerState::Failed) poller.Connect();
+  if (poller.Status().State == TPollerState::PassphraseNeeded) AskPassphrases();
+}
+
+void TForm1::FollowStatus() {
+  UpdateWatchActions();
+  if (FToolBar || !FPoller) return;
+  TPoller& poller = *FPoller;
+  ShowStatus();
+  if (poller.Connected()) {
+    if (std::exchange(FShownConnected, true)) return;
+    RecallHistory();
+    ShowNoRows();
+    SetCaption(QStringLiteral("Corvane - ") + poller.Host());
+    return;
+  }
+  // A new Connect, or one that failed, has no rows yet: the window shows none either.
+  if (poller.Status().State != TPollerState::Connecting || FShownConnected) {
+    for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->DestroyRows();
+    FHistory.Clear();
+  }
+  FShownConnected = false;
+  SetCaption(QStringLiteral("Corvane"));
+}
+
+TPollerSettings TForm1::OptionSettings() const {
+  TPollerSettings settings;
+  settings.Connection = frmOptions->ConnectionSettings();
+  settings.TimeoutMs = ReceiveTimeoutMs;
+  settings.IntervalMinutes = StrToInt(frmOptions->cbxInterval->currentText().toStdString());
+  settings.GraphLength = ChartSetup().GraphLength;
+  return settings;
+}
+
+void TForm1::StartWatching() {
+  const TPollerSettings base = OptionSettings();
+  for (const TWatchedHost& host : std::exchange(FWatched, {}))
+    WatchList.Watch(WatchedSettings(host, base));
+}
+
+void TForm1::ReadWatchedPassphrases(TPoller* poller) {
+  const TConnectionSettings& connection = poller->Settings().Connection;
+  ReadStoredPassphrases(
+      *Secrets, {connection.SecurityName, poller->Host()}, connection.SecurityLevel, poller,
+      [this, poller](const std::optional<TSnmpPassphrases>& found) {
+        // Without them it waits, "passphrase needed", until the user shows it.
+        if (!found || poller->Status().State != TPollerState::PassphraseNeeded) return;
+        Guarded([&] { poller->SetPassphrases(found->Authentication, found->Privacy); });
+      });
+}
+
+void TForm1::WatchShown() {
+  if (!FPoller || !FPoller->Connected() || WatchList.Find(FPoller->Host())) return;
+  WatchList.Watch(FPoller->Settings());
+  UpdateWatchActions();
+}
+
+void TForm1::StopWatchingShown() {
+  if (FPoller) WatchList.Unwatch(FPoller->Host());
+  UpdateWatchActions();
+}
+
+void TForm1::UpdateWatchActions() {
+  const bool watched = FPoller && WatchList.Find(FPoller->Host()) == FPoller;
+  acWatch->setEnabled(FPoller && FPoller->Connected() && !watched);
+  acStopWatching->setEnabled(watched);
 }
 
 void TForm1::UpdateHistory(QComboBox* box) {
@@ -654,6 +900,7 @@ void TForm1::ShowHistory(TItemKind kind, int32_t index, const TItemHistory& hist
   auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
   if (!chart) return;
   ShowHistoryProblem(FHistory.Draw(*chart, history, Pollers.Clock().Now()));
+  ShowAlertEvents(kind, index);
 }
 
 void TForm1::RecallHistory() {
@@ -693,8 +940,104 @@ void TForm1::SetChartSpan(TItemKind kind, int32_t index, TChartSpan span) {
     if (item.Row.Kind != kind || item.Row.Index != index) continue;
     ShowHistoryProblem(FHistory.SetSpan(*chart, span, FPoller->Host(), item.Row, *item.History,
                                         Pollers.Clock().Now()));
+    ShowAlertEvents(kind, index);
     return;
   }
+}
+
+void TForm1::ShowAlertEvents(TItemKind kind, int32_t index) {
+  auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
+  if (!chart || !FPoller) return;
+  chart->Events.clear();
+  // A long view marks what the store kept, of earlier runs too.
+  if (FHistory.Span(*chart) != TChartSpan::GraphLength) {
+    chart->Events = FHistory.LongViewEvents(*chart);
+    chart->update();
+    return;
+  }
+  // Time before the chart's right edge, in the units its points count.
+  const QDateTime zero =
+      chart->TimeAtZero.isValid() ? chart->TimeAtZero : FPoller->Status().LastPoll;
+  if (zero.isValid()) {
+    const QLocale locale = QLocale::system();
+    for (const TAlertEvent& event : Alerts.Events(*FPoller)) {
+      const std::optional<TItemKind> on = ItemKindOf(event.Change.Alert.Kind);
+      if (on && (*on != kind || event.Change.Alert.Index != index)) continue;
+      const double x =
+          static_cast<double>(event.Time.msecsTo(zero)) / (chart->UnitSeconds * 1000.0);
+      if (x < 0 || x > chart->BottomAxis.Maximum) continue;
+      chart->Events.push_back(
+          {x, AlertText(event.Change, event.Host, locale),
+           event.Change.Change == TAlertChangeKind::Fired ? AlertColor : ClearedColor});
+    }
+  }
+  chart->update();
+}
+
+void TForm1::AlertChanged(TPoller* poller, const TAlertEvent& event) {
+  FLastAlertEvent = event;
+  if (poller != FPoller) return;
+  if (const std::optional<TItemKind> kind = ItemKindOf(event.Change.Alert.Kind)) {
+    ShowAlertEvents(*kind, event.Change.Alert.Index);
+    return;
+  }
+  for (const TItemView& item : poller->Items()) ShowAlertEvents(item.Row.Kind, item.Row.Index);
+}
+
+void TForm1::ShowAlerts() {
+  // The shown host's rows in alert, and how many there are on each tab.
+  std::set<std::pair<TItemKind, int32_t>> inAlert;
+  if (FPoller) {
+    for (const TAlert& alert : Alerts.Standing(*FPoller))
+      if (const std::optional<TItemKind> kind = ItemKindOf(alert.Kind))
+        inAlert.emplace(*kind, alert.Index);
+  }
+  std::map<TItemKind, int> counts;
+  for (const TItemView& item : FPoller ? FPoller->Items() : std::vector<TItemView>{}) {
+    const bool alert = inAlert.contains({item.Row.Kind, item.Row.Index});
+    if (auto* caption =
+            BoxOf(item.Row.Kind)->Named<QLabel>(CaptionName(item.Row.Kind, item.Row.Index)))
+      SetCaptionAlert(caption, alert);
+    counts[item.Row.Kind] += alert ? 1 : 0;
+  }
+  const QLocale locale = QLocale::system();
+  for (const TItemKind kind : {TItemKind::Processor, TItemKind::Interface, TItemKind::Storage}) {
+    const int count = counts[kind];
+    PageControl1->setTabText(
+        PageControl1->indexOf(BoxOf(kind)->parentWidget()),
+        count > 0 ? QStringLiteral("%1 (%2)").arg(KindName(kind), locale.toString(count))
+                  : KindName(kind));
+  }
+
+  // The newest alert of any host, or while none stands, the last that cleared.
+  QStringList standing;
+  QString newest;
+  QDateTime newestTime;
+  const auto text = [&locale](const QString& host, const TAlertChange& change) {
+    const QString said = AlertText(change, host, locale);
+    return change.Alert.Kind == TAlertKind::NoAnswer ? said : OneLine(host) + ": " + said;
+  };
+  for (const TPoller* poller : Pollers.All()) {
+    for (const TAlert& alert : Alerts.Standing(*poller)) {
+      standing << text(poller->Host(), {TAlertChangeKind::Fired, alert});
+      if (newest.isEmpty() || alert.Fired >= newestTime) {
+        newest = standing.back();
+        newestTime = alert.Fired;
+      }
+    }
+  }
+  if (standing.isEmpty() && FLastAlertEvent && Pollers.Find(FLastAlertEvent->Host))
+    newest = text(FLastAlertEvent->Host, FLastAlertEvent->Change);
+  lblAlert->setText(newest);
+  lblAlert->setToolTip(standing.isEmpty() ? QString() : PlainToolTip(standing.join('\n')));
+  QPalette palette;
+  if (!standing.isEmpty()) palette.setColor(QPalette::WindowText, AlertColor);
+  lblAlert->setPalette(palette);
+  Tray->SetStates(Alerts.States());
+}
+
+void TForm1::ApplyAlertRules() {
+  Alerts.SetRules(frmOptions->AlertRules());
 }
 
 void TForm1::LogUpdate(const TRowUpdate& update) {
@@ -737,6 +1080,7 @@ void TForm1::RunOptions() {
     FHistoryWriter->SetKeepDays(frmOptions->HistoryDays());
     FHistoryWriter->RemoveOld();
   }
+  ApplyAlertRules();
   ServeMetrics();
   UpdateCommunityBox();
   if (!(frmOptions->Snapshot() == before) && !acConnect->isEnabled()) {

@@ -2,32 +2,44 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ActivityLog.h"
+#include "Alerts.h"
 #include "Clock.h"
 #include "GraphPanel.h"
 #include "HistoryView.h"
+#include "HostsModel.h"
 #include "MetricsServer.h"
+#include "Notifier.h"
 #include "PassphraseSource.h"
 #include "Pollers.h"
 #include "SecretStore.h"
 #include "SettingsFile.h"
+#include "WatchList.h"
+#include "TrayIcon.h"
 
 class TfrmOptions;
 class THistoryWriter;
 
 // The main window: a view of one poller. Connect makes the poller of the typed host through the
 // registry and shows what it finds; Disconnect, an edit of either box or closing the window
-// stops it at once. The window writes the activity log of the host it connected, serves the
-// metrics of every poller, and has every poller's polls kept in the history store, whose
-// points its charts show.
+// stops it at once, unless the host is watched. Watched hosts are polled in the background from
+// start-up and listed in the Hosts panel, from which any of them can be shown. The window writes
+// the activity log of the host it connected through the tool bar, serves the metrics of every
+// poller, has every poller's polls kept in the history store, whose points its charts show, and
+// tells of the alerts of every poller: on the desktop, in the tray, in the Hosts panel, and on
+// the rows, tabs and status bar of the host shown. With the tray option on and a tray to show it
+// in, closing the window leaves the program polling in the tray.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -53,8 +65,12 @@ class TForm1 : public QMainWindow {
   TScrollBox* ScrollBox2 = nullptr;
   TScrollBox* ScrollBox3 = nullptr;
   QLabel* lblStatus = nullptr;
-  QLabel* lblIdentity = nullptr;  // the host's name, description and up-time
-  QLabel* lblHistory = nullptr;   // why history is not kept or shown, if so
+  QLabel* lblIdentity = nullptr;    // the host's name, description and up-time
+  QDockWidget* dckHosts = nullptr;  // the Hosts panel, shown while hosts are watched
+  QTableView* tblHosts = nullptr;
+  THostsModel* HostsModel = nullptr;
+  QLabel* lblAlert = nullptr;       // the newest alert of any host
+  QLabel* lblHistory = nullptr;     // why history is not kept or shown, if so
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -69,9 +85,16 @@ class TForm1 : public QMainWindow {
   QAction* acStorageUpdate = nullptr;
   QAction* acLoadSettings = nullptr;
   QAction* acSaveSettings = nullptr;
+  QAction* acWatch = nullptr;
+  QAction* acStopWatching = nullptr;
 
-  // Every poller of the program, over UDP.
+  // Every poller of the program, over UDP, and their alerts.
   TPollers Pollers;
+  // The hosts polled in the background, kept in the settings file.
+  TWatchList WatchList{Pollers};
+  TAlerts Alerts{Pollers};
+  // The tray icon: the worst state of all hosts.
+  std::unique_ptr<TTrayIcon> Tray = std::make_unique<TTrayIcon>();
   // The longest wait for each reply of the hosts connected here.
   int ReceiveTimeoutMs = 5000;
   bool Logging = false;
@@ -91,9 +114,19 @@ class TForm1 : public QMainWindow {
   // Shows poller from its state at once: its rows with their histories and last values, its
   // status and identity; what it finds from then on follows. No new discovery.
   void ShowPoller(TPoller& poller);
+  // Shows a watched host as the Hosts panel does: ends the tool-bar connection, shows the
+  // poller at once and puts its community and host text into the boxes. A host that waits for
+  // its passphrases asks for them; one whose Connect failed is tried again.
+  void ShowWatched(TPoller& poller);
 
   // A Connect or a poll of the poller shown is under way (or its message box is open).
   bool Busy() const { return FPoller && FPoller->Busy(); }
+
+  // What sends the alerts' desktop notifications: at first one on the session bus. What it
+  // cannot send becomes a tray message where there is a tray, and is left to the status bar
+  // otherwise.
+  TNotifier* Notifier() const { return FNotifier.get(); }
+  void SetNotifier(std::unique_ptr<TNotifier> notifier);
 
  signals:
   // A Connect has ended, connected or not, and a poll has ended (after any message box).
@@ -110,6 +143,7 @@ class TForm1 : public QMainWindow {
   void CreateToolBar();
   void CreateMenus();
   void CreatePages();
+  void CreateHostsPanel();
 
   // Runs a command; an exception it raises ends it and is shown in the error box.
   template <class F>
@@ -117,6 +151,19 @@ class TForm1 : public QMainWindow {
   void ShowError(const QString& message) noexcept;
 
   void FormShow();
+  // The poller settings the options give now, with no host; raises for an interval that is no
+  // number.
+  TPollerSettings OptionSettings() const;
+  // Watches the hosts read from the settings file.
+  void StartWatching();
+  // Reads the keyring for a watched host's Connect, never asking the user.
+  void ReadWatchedPassphrases(TPoller* poller);
+  void WatchShown();
+  void StopWatchingShown();
+  void UpdateWatchActions();
+  // What a host shown from the Hosts panel changes on the screen as it connects or fails in the
+  // background; a Connect through the tool bar tells its own steps.
+  void FollowStatus();
   void Connect();
   void AskPassphrases();
   void Answered();
@@ -159,6 +206,15 @@ class TForm1 : public QMainWindow {
   // The context menu of a chart: its graph length or a long view.
   void ShowChartMenu(TItemKind kind, int32_t index, const QPoint& pos);
   void SetChartSpan(TItemKind kind, int32_t index, TChartSpan span);
+  // Marks on an item's chart where its alerts (and the host's) fired and cleared.
+  void ShowAlertEvents(TItemKind kind, int32_t index);
+  // The shown host's rows in alert and the count on each tab; the newest alert of any host in
+  // the status bar; the tray's state.
+  void ShowAlerts();
+  void AlertChanged(TPoller* poller, const TAlertEvent& event);
+  // The rules of the options, for every host at once.
+  void ApplyAlertRules();
+  void ShowFromTray();
   // Writes an item's log rows when the options ask for its kind now.
   void LogUpdate(const TRowUpdate& update);
   // A line in place of the rows of each tab without any.
@@ -173,9 +229,20 @@ class TForm1 : public QMainWindow {
   // The shown poller's signals the window follows, and those of its Connect.
   std::vector<QMetaObject::Connection> FViewLinks;
   std::vector<QMetaObject::Connection> FConnectLinks;
+  // The poller shown came through the tool bar's Connect, not from the Hosts panel.
+  bool FToolBar = false;
+  // The rows of the poller shown from the Hosts panel are complete: it is connected.
+  bool FShownConnected = false;
+  // The watched hosts the settings file held at start-up.
+  std::vector<TWatchedHost> FWatched;
   // The log follows the poller connected through the tool bar.
   QMetaObject::Connection FLogLink;
   THistoryWriter* FHistoryWriter = nullptr;
   THistoryView FHistory;
   bool FHistoryOff = false;  // the status bar says the store failed
+  std::unique_ptr<TNotifier> FNotifier;
+  // The last firing or clearing, which the status bar tells while no alert stands.
+  std::optional<TAlertEvent> FLastAlertEvent;
+  // The window closes for good (Exit), not into the tray.
+  bool FExiting = false;
 };

@@ -74,6 +74,7 @@ QString StatusText(const TPollerStatus& status, const QString& host, const QStri
     case TPollerState::Stopped:
       return {};
     case TPollerState::PassphraseNeeded:
+      return QStringLiteral("%1: passphrase needed.").arg(host);
     case TPollerState::Connecting:
       return QStringLiteral("Connecting to %1...").arg(host);
     case TPollerState::Answering:

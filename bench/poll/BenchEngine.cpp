@@ -13,6 +13,7 @@
 #include <ctime>
 #include <functional>
 
+#include "Lateness.h"
 #include "MainWindow.h"
 #include "Oids.h"
 #include "OptionsDialog.h"
@@ -24,49 +25,12 @@
 
 namespace {
 
-// How late a 10 ms timer fires while the event loop runs.
-class TLateness {
- public:
-  TLateness() {
-    FTimer.setTimerType(Qt::PreciseTimer);
-    FTimer.setInterval(10);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
-      const qint64 now = FClock.nsecsElapsed();
-      Worst = std::max(Worst, (now - FLast) / 1e6 - 10);
-      FLast = now;
-    });
-  }
-  void Start() {
-    Worst = 0;
-    FClock.start();
-    FLast = 0;
-    FTimer.start();
-  }
-  void Stop() {
-    // A wait that blocked the loop until now counts too.
-    Worst = std::max(Worst, (FClock.nsecsElapsed() - FLast) / 1e6 - 10);
-    FTimer.stop();
-  }
-  double Worst = 0;
-
- private:
-  QTimer FTimer;
-  QElapsedTimer FClock;
-  qint64 FLast = 0;
-};
-
 struct TFigures {
   double Seconds = 0;
   int Requests = 0;
   double WorstLateMs = 0;
   double CpuSeconds = 0;  // of this thread only: the window's, not the agent's
 };
-
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // Times a run: wall clock, this thread's processor time, the agent's requests.
 class TStopwatch {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes the picture of an alert's notification as dunst shows it on a virtual display.
+# Takes the picture of an alert's notification, sent from a poll of a scripted host, as dunst
+# shows it on a virtual display.
 # Usage: notification_shot.sh NOTIFICATION_SHOT_PROGRAM ICON OUTPUT.png
 set -euo pipefail
 

@@ -172,6 +172,8 @@ TEST(StorageMonitorTest, SizesBeyondInteger32ReadAsUnsignedAndLostUseIsAGap) {
   EXPECT_EQ(update.Gauge, 50);
   EXPECT_EQ(Shown(update.UsedMegabytes), "8388608.00");
   EXPECT_EQ(update.Log[0].Value, 2147483648.0);
+  EXPECT_EQ(update.Raw.UsedBytes, 8796093022208u);
+  EXPECT_EQ(update.Raw.SizeBytes, 17592186040320u);
   update = monitor.Poll(0, {Lost});
   EXPECT_EQ(Shown(update.UsedMegabytes), "no answer");
   EXPECT_DOUBLE_EQ(update.TotalMegabytes, 16777216.0);

@@ -2,14 +2,17 @@
 
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "FakeClock.h"
 #include "Pollers.h"
 #include "ScriptedTransport.h"
+#include "SlotLimiter.h"
 
 // The poller on a scripted transport and a clock the test moves: no sockets, no waiting.
 namespace {
@@ -136,6 +139,60 @@ INSTANTIATE_TEST_SUITE_P(Poller, PollerConnect,
                                            TVersionCase{"V2c", TSnmpVersion::V2c, 8}),
                          [](const auto& test) { return std::string(test.param.name); });
 
+// The interfaces' state is read only while asked for: in version 1 one request per value after
+// each interface's counters, in 2c within the same requests as the counters.
+TEST_P(PollerConnect, ReadsTheInterfacesStateOnlyWhileAskedTo) {
+  TPollerSettings settings;
+  settings.Connection.Version = GetParam().version;
+  TPoller& poller = Connected(settings);
+  Clock.Advance(5000);  // the reading for the first rates
+  for (const auto& [index, admin, oper] : {std::tuple{1, "1", "2"}, std::tuple{2, "2", "7"}}) {
+    Mib.Set("1.3.6.1.2.1.2.2.1.7." + std::to_string(index), 2, admin);
+    Mib.Set("1.3.6.1.2.1.2.2.1.8." + std::to_string(index), 2, oper);
+  }
+  // The names asked for in each request of one poll.
+  int upTime = 100000;
+  const auto poll = [&] {
+    Mib.Set(kUpTime, 0x43, std::to_string(upTime += 6000));
+    const size_t from = Transport->Sent.size();
+    poller.Refresh();
+    Clock.Settle();
+    std::vector<std::vector<std::string>> asked;
+    for (size_t i = from; i < Transport->Sent.size(); ++i) {
+      TSNMPInfo request(nullptr);
+      request.SetCommunity("pewter");
+      request.DecodeMessage(Transport->Sent[i]);
+      auto& names = asked.emplace_back();
+      for (size_t b = 0; b < request.Count(); ++b) names.push_back(request.OidAt(b));
+    }
+    return asked;
+  };
+  const auto off = poll();
+  EXPECT_FALSE(Last(TItemKind::Interface, 1)->Raw.AdminStatus);
+
+  poller.SetReadInterfaceState(true);
+  const auto on = poll();
+  const TRowUpdate* first = Last(TItemKind::Interface, 1);
+  EXPECT_EQ(first->Raw.AdminStatus, 1);
+  EXPECT_EQ(first->Raw.OperStatus, 2);
+  EXPECT_EQ(Last(TItemKind::Interface, 2)->Raw.OperStatus, 7);
+  EXPECT_TRUE(first->In.Value);  // the counters are read as before
+  if (GetParam().version == TSnmpVersion::V1) {
+    ASSERT_EQ(on.size(), off.size() + 4);
+    // Load, load, then interface 1: up-time, in, out, admin, oper.
+    EXPECT_EQ(on[5], std::vector<std::string>{"1.3.6.1.2.1.2.2.1.7.1"});
+    EXPECT_EQ(on[6], std::vector<std::string>{"1.3.6.1.2.1.2.2.1.8.1"});
+  } else {
+    ASSERT_EQ(on.size(), off.size());
+    ASSERT_EQ(on[0].size(), off[0].size() + 4);
+    EXPECT_EQ(std::count(on[0].begin(), on[0].end(), "1.3.6.1.2.1.2.2.1.8.2"), 1);
+  }
+
+  poller.SetReadInterfaceState(false);
+  EXPECT_EQ(poll(), off);
+  EXPECT_FALSE(Last(TItemKind::Interface, 1)->Raw.OperStatus);
+}
+
 // Request-ids of four octets and masked, as the window's recording over UDP has them.
 TEST_F(PollerTest, VersionOneSendsTheRecordedDatagrams) {
   TPoller& poller = Make();
@@ -258,6 +315,47 @@ TEST_F(PollerTest, SnmpVersionThreeWaitsForItsPassphrasesWithoutSendingAnything)
   EXPECT_EQ(poller.Status().State, TPollerState::Stopped);
 }
 
+// A Disconnect while an SNMPv3 Connect asks for its passphrases, then a Connect in version 2c:
+// the passphrases given late change nothing, and nothing of the earlier keys is left.
+TEST_F(PollerTest, PassphrasesForAnEarlierConnectAreIgnored) {
+  TPollerSettings settings;
+  settings.Connection.Version = TSnmpVersion::V3;
+  settings.Connection.SecurityName = "corvane-none";
+  settings.Connection.SecurityLevel = TSecurityLevel::NoAuthNoPriv;
+  TPoller& poller = Make(settings);
+  poller.Connect();
+  poller.SetPassphrases({}, {});
+  Clock.Settle();
+  ASSERT_EQ(Transport->Sent.size(), 1u);  // the engine's discovery, which nobody answers
+  poller.Connect();
+  poller.Stop();
+  settings.Connection.Version = TSnmpVersion::V2c;
+  poller.SetSettings(settings);
+  poller.Connect();
+  poller.SetPassphrases({}, {});
+  Clock.Settle();
+  ASSERT_EQ(Connects.size(), 1u);
+  EXPECT_EQ(Connects[0].Kind, TConnectOutcome::Connected);
+  EXPECT_EQ(Transport->Sent.size(), 1u + 8u);
+  EXPECT_EQ(poller.Status().State, TPollerState::Answering);
+}
+
+// Discovery's walks go side by side: after the probe, all four at once.
+TEST_F(PollerTest, SnmpVersionTwoWalksTheTablesSideBySide) {
+  TPollerSettings settings;
+  settings.Connection.Version = TSnmpVersion::V2c;
+  TPoller& poller = Make(settings);
+  Transport->DelayMs = 10;
+  poller.Connect();
+  Clock.Advance(10);
+  EXPECT_EQ(Transport->Sent.size(), 5u);
+  // Probe, walks, the interfaces' first readings, the first poll and the identity.
+  Clock.Advance(40);
+  EXPECT_TRUE(poller.Connected());
+  EXPECT_FALSE(poller.Busy());
+  EXPECT_EQ(Rows.size(), 6u);
+}
+
 // The seam of the many-hosts limit: a poll that is not granted a slot sends nothing.
 TEST_F(PollerTest, APollWaitsForItsSlot) {
   struct TGate : TPollSlots {
@@ -290,6 +388,61 @@ TEST_F(PollerTest, APollWaitsForItsSlot) {
   EXPECT_GT(sent.Sent.size(), before);
   EXPECT_FALSE(poller.Busy());
   EXPECT_EQ(gate.Released, 3);
+}
+
+// Forty hosts: 32 connect at once, the others wait their turn in the order they asked, and one
+// stopped while it waits never starts.
+TEST(Pollers, AtMostThirtyTwoHostsPollAtOnce) {
+  TFakeClock clock;
+  TScriptedMib mib;
+  FillHost(mib, 2);
+  std::vector<TScriptedTransport*> transports;
+  TPollers pollers(clock, [&]() -> std::unique_ptr<TTransport> {
+    auto transport = std::make_unique<TScriptedTransport>(mib, clock);
+    // Host n takes 3 x (10 + n) ms to connect: probe, walks, readings.
+    transport->DelayMs = 10 + static_cast<int64_t>(transports.size());
+    transports.push_back(transport.get());
+    return transport;
+  });
+  const auto& limiter = dynamic_cast<const TSlotLimiter&>(pollers.Slots());
+  std::vector<TPoller*> hosts;
+  for (int i = 0; i < 40; ++i) {
+    TPollerSettings settings;
+    settings.Host = QStringLiteral("127.0.0.%1").arg(i + 1);
+    settings.Connection.Version = TSnmpVersion::V2c;
+    hosts.push_back(&pollers.Hold(settings));
+    hosts.back()->Connect();
+  }
+  const auto started = [&] {
+    int count = 0;
+    while (count < 40 && !transports[static_cast<size_t>(count)]->Sent.empty()) ++count;
+    return count;
+  };
+  clock.Settle();
+  EXPECT_EQ(started(), 32);
+  EXPECT_EQ(limiter.Waiting(), 8);
+  hosts[33]->Stop();
+  EXPECT_EQ(limiter.Waiting(), 7);
+  clock.Advance(29);
+  EXPECT_EQ(started(), 32);
+  clock.Advance(1);  // host 0 has connected: its slot goes to host 32
+  EXPECT_EQ(started(), 33);
+  clock.Advance(3);  // host 1's goes past the stopped one to host 34
+  EXPECT_EQ(started(), 33);
+  EXPECT_FALSE(transports[34]->Sent.empty());
+  EXPECT_TRUE(transports[35]->Sent.empty());
+  int most = 0;
+  for (int step = 0; step < 100; ++step) {
+    clock.Advance(10);
+    most = std::max(most, limiter.Held());
+  }
+  EXPECT_EQ(most, 32);
+  EXPECT_EQ(limiter.Held(), 0);
+  for (size_t i = 0; i < 40; ++i) {
+    EXPECT_EQ(hosts[i]->Connected(), i != 33) << i;
+    EXPECT_EQ(hosts[i]->Status().LastPoll.isValid(), i != 33) << i;
+  }
+  EXPECT_TRUE(transports[33]->Sent.empty());
 }
 
 // Every poller under its own host label; with none left, the last host down.

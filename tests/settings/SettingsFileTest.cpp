@@ -473,3 +473,81 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 }  // namespace
+
+TConnectionSettings Connection(TSnmpVersion version, const QString& user = {},
+                               TSecurityLevel level = TSecurityLevel::AuthPriv,
+                               TAuthProtocol auth = TAuthProtocol::Sha256) {
+  return {version, user, level, auth, TPrivProtocol::Aes};
+}
+
+// The watched hosts follow every other value, in exactly this form, and read back as they were.
+TEST_F(SettingsFileTest, WatchedHostsAreWrittenLastAndReadBackExactly) {
+  const std::vector<TWatchedHost> saved = {
+      {"192.0.2.7:1161", "public", Connection(TSnmpVersion::V2c)},
+      {"router1", "", Connection(TSnmpVersion::V3, "ops")},
+      {"[::1]:161", "a \"b\" <&>", {}},
+      {"edge", "",
+       Connection(TSnmpVersion::V3, "n", TSecurityLevel::NoAuthNoPriv, TAuthProtocol::Md5)}};
+  std::vector<TWatchedHost> watched = {{"stale", "x", {}}};
+  TSettingsControls controls = Controls();
+  controls.Watch = &watched;
+  TSettingsFile file(Exe());
+  WriteAll(Xml(), SettingsXml({{"Community", "a"}}));
+  file.Load(controls);
+  EXPECT_TRUE(watched.empty());  // a file of an earlier version watches nothing
+  watched = saved;
+  file.Save(controls);
+
+  const QByteArray bytes = ReadAll(Xml());
+  EXPECT_TRUE(
+      bytes.contains("    <Tray>false</Tray>\n"
+                     "    <Watch>\n"
+                     "      <Host>\n"
+                     "        <Name>192.0.2.7:1161</Name>\n"
+                     "        <Community>public</Community>\n"
+                     "        <Version>2c</Version>\n"
+                     "      </Host>\n"
+                     "      <Host>\n"
+                     "        <Name>router1</Name>\n"
+                     "        <Version>3</Version>\n"
+                     "        <SecurityName>ops</SecurityName>\n"
+                     "        <SecurityLevel>authPriv</SecurityLevel>\n"
+                     "        <AuthProtocol>SHA-256</AuthProtocol>\n"
+                     "        <PrivProtocol>AES</PrivProtocol>\n"
+                     "      </Host>\n"
+                     "      <Host>\n"
+                     "        <Name>[::1]:161</Name>\n"
+                     "        <Community>a \"b\" &lt;&amp;></Community>\n"
+                     "        <Version>1</Version>\n"
+                     "      </Host>\n"))
+      << bytes.toStdString();
+  EXPECT_EQ(ChildNames(RootOf(Xml()).firstChildElement("Settings")),
+            kWritingOrder + QStringList{"Watch"});
+
+  std::vector<TWatchedHost> read;
+  TSettingsFile(Exe()).Load({&Community, &Host, &Options, &read});
+  EXPECT_EQ(read, saved);
+}
+
+// A host that cannot be reached as written is left out; the others and every other value stay.
+TEST_F(SettingsFileTest, WatchedHostsThatCannotBeReadAreSkipped) {
+  std::vector<TWatchedHost> read;
+  WriteAll(Xml(),
+           "<Corvane><Settings><Community>a</Community><Watch>"
+           "<Host><Name>plain</Name><Community>c</Community></Host>"
+           "<Host><Community>c</Community><Version>1</Version></Host>"
+           "<Host><Name></Name><Community>c</Community></Host>"
+           "<Host><Name>v4</Name><Community>c</Community><Version>4</Version></Host>"
+           "<Host><Name>no-community</Name><Version>2c</Version></Host>"
+           "<Host><Name>no-user</Name><Version>3</Version></Host>"
+           "<Host><Name>sha1</Name><Version>3</Version><SecurityName>u</SecurityName>"
+           "<AuthProtocol>SHA-1</AuthProtocol></Host>"
+           "<Host><Name>plain</Name><Community>twice</Community></Host>"
+           "<Host><Name>defaults</Name><Version>3</Version><SecurityName>u</SecurityName>"
+           "<Later>kept apart</Later></Host>"
+           "</Watch></Settings></Corvane>");
+  TSettingsFile(Exe()).Load({&Community, &Host, &Options, &read});
+  EXPECT_EQ(Items(Community), QStringList{"a"});
+  EXPECT_EQ(read, (std::vector<TWatchedHost>{{"plain", "c", {}},
+                                             {"defaults", "", Connection(TSnmpVersion::V3, "u")}}));
+}

@@ -143,12 +143,25 @@ struct TFakeEngine {
   }
 };
 
-TEST(SessionV3, OnlyTheDiscoveryTeachesTheEngineAndReportsEndNoRequest) {
-  TSnmpSession session(50);
-  session.SetSecurity(AuthPeer());
+// A response below the level of its request: no digest at all.
+std::string Unsigned(const std::string& request) {
+  TSNMPInfo pdu(nullptr);
+  pdu.PduType = SnmpTag::GetResponse;
+  pdu.AddVarBind(kSysUpTime, "7", SnmpTag::TimeTicks);
+  return TFakeEngine::Answer(request, pdu, 0, {}, kEngineA);
+}
+
+// A session of user corvane-auth and the agent it talks to.
+class SessionV3 : public ::testing::Test {
+ protected:
+  SessionV3() { session.SetSecurity(AuthPeer()); }
+  TSnmpSession session{50};
   const TFakeEngine agent{kEngineA};
   TSNMPInfo query = Get(kSysUpTime);
-  TSNMPInfo reply(nullptr);
+  TSNMPInfo reply{nullptr};
+};
+
+TEST_F(SessionV3, OnlyTheDiscoveryTeachesTheEngineAndReportsEndNoRequest) {
   const std::string discovery = session.Start(query, milliseconds(0), milliseconds(5000));
   // An engine ID of one octet is none (they have 5 to 32).
   EXPECT_EQ(session.OnDatagram(
@@ -159,12 +172,13 @@ TEST(SessionV3, OnlyTheDiscoveryTeachesTheEngineAndReportsEndNoRequest) {
   const std::string request = agent.Discover(session, discovery);
 
   // Another engine's ID, a report signed with a key not the user's (as snmpsim signs its
-  // wrongDigest report), and a response to another request-id: none ends the request.
+  // wrongDigest report), a response to another request-id and one without the authentication
+  // asked for: none ends the request.
   for (const std::string& forged :
        {agent.Report(request, TUsmReport::UnknownEngineId, 0, {}, "another-engine"),
         agent.Report(request, TUsmReport::WrongDigest, UsmFlag::Auth,
                      AuthKeys(agent.Id, "not-the-passphrase")),
-        agent.Response(request, "7", 1)}) {
+        agent.Response(request, "7", 1), Unsigned(request)}) {
     EXPECT_EQ(session.OnDatagram(forged, reply), std::nullopt);
   }
   EXPECT_EQ(session.Security()->Engine().id, agent.Id);
@@ -181,6 +195,30 @@ TEST(SessionV3, OnlyTheDiscoveryTeachesTheEngineAndReportsEndNoRequest) {
   ASSERT_EQ(ended.size(), 1u);
   EXPECT_EQ(ended[0].Kind, TSnmpReceived::Report);
   EXPECT_EQ(ended[0].ReportKind, TUsmReport::WrongDigest);
+}
+
+// A request sent again gets a deadline of its own, and the agent's clock is learnt from its
+// report once: a second notInTimeWindow report is told when the deadline comes.
+TEST_F(SessionV3, ARequestSentAgainWaitsAFullTimeOutAndOnlyOnceForTheClock) {
+  const std::string discovery = session.Start(query, milliseconds(0), milliseconds(5000));
+  const auto request = session.OnDatagram(agent.Report(discovery, TUsmReport::UnknownEngineId),
+                                          reply, milliseconds(3000));
+  ASSERT_TRUE(request && request->Kind == TSnmpReceived::Resend);
+  EXPECT_EQ(session.NextDeadline(), milliseconds(8000));
+  const auto clock = [&](const std::string& datagram, int64_t now) {
+    return session.OnDatagram(
+        agent.Report(datagram, TUsmReport::NotInTimeWindow, UsmFlag::Auth, AuthKeys(agent.Id)),
+        reply, milliseconds(now));
+  };
+  const auto again = clock(request->Datagram, 4000);
+  ASSERT_TRUE(again && again->Kind == TSnmpReceived::Resend);
+  EXPECT_EQ(session.NextDeadline(), milliseconds(9000));
+  EXPECT_EQ(clock(again->Datagram, 4500), std::nullopt);
+  EXPECT_TRUE(session.OnTick(milliseconds(8999)).empty());
+  const auto ended = session.OnTick(milliseconds(9000));
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].Kind, TSnmpReceived::Report);
+  EXPECT_EQ(ended[0].ReportKind, TUsmReport::NotInTimeWindow);
 }
 
 }  // namespace

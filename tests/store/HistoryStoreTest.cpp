@@ -161,6 +161,43 @@ INSTANTIATE_TEST_SUITE_P(Days, HistoryRetention,
                                            TRetentionCase{0, 0}, TRetentionCase{30, 41}));
 
 // The rows given to scripts are byte for byte those the activity log writes for the same polls.
+// Alert events are kept by host and time beside the values, and go with them. A store of the
+// version before them keeps its values and gets their table when next opened for writing.
+TEST_F(HistoryStoreTest, AlertEventsAreKeptByHostAndTimeAndGoWithOldValues) {
+  Store.Open(Path());
+  Write(PollTime(0), 12);
+  Store.Close();
+  {
+    QSqlDatabase older = QSqlDatabase::addDatabase("QSQLITE", "older");
+    older.setDatabaseName(Path());
+    ASSERT_TRUE(older.open());
+    QSqlQuery query(older);
+    EXPECT_TRUE(query.exec("DROP TABLE event"));
+    EXPECT_TRUE(query.exec("PRAGMA user_version = 1"));
+    query.finish();
+    older.close();
+  }
+  QSqlDatabase::removeDatabase("older");
+  THistoryStore reader;
+  reader.Open(Path(), THistoryStore::TMode::Read);
+  EXPECT_TRUE(reader.Events("pewter", Seconds(0), Seconds(10)).empty());
+  reader.Close();
+
+  Store.Open(Path());
+  EXPECT_EQ(Texts(Store.Points(kLoad, Seconds(0), Seconds(1))), std::vector<std::string>{"0:12"});
+  const TStoredEvent fired{
+      "pewter", PollTime(1), "processor", 768, "768", "Processor 768 at 95 % for 3 polls", true};
+  const TStoredEvent elsewhere{"other", PollTime(2), "no_answer", 0, "", "No answer", true};
+  const TStoredEvent cleared{
+      "pewter", PollTime(3), "processor", 768, "768", "Processor 768 is back to normal", false};
+  for (const TStoredEvent& event : {fired, elsewhere, cleared}) Store.WriteEvent(event);
+  EXPECT_EQ(Store.Events("pewter", Seconds(0), Seconds(10)),
+            (std::vector<TStoredEvent>{fired, cleared}));
+  EXPECT_EQ(Store.Events("pewter", Seconds(2), Seconds(3)), std::vector<TStoredEvent>{});
+  Store.RemoveOlderThan(1, PollTime(3).addDays(1));
+  EXPECT_EQ(Store.Events("pewter", Seconds(0), Seconds(10)), std::vector<TStoredEvent>{cleared});
+}
+
 TEST(HistoryCsv, RowsAreTheActivityLogsOwn) {
   QTemporaryDir dir;
   const QString hostile = "=HYPERLINK(\"http://x\"),\nsecond line";

@@ -34,6 +34,11 @@ void TScriptedTransport::Open(const QString& host, quint16 port, TOpenedFunction
 QString TScriptedTransport::Send(const std::string& datagram) {
   Sent.push_back(datagram);
   if (Silent) return {};
+  if (Agent) {
+    std::string answer = Agent(datagram);
+    if (!answer.empty()) Later(DelayMs, [this, answer = std::move(answer)] { Deliver(answer); });
+    return {};
+  }
   TSNMPInfo request(nullptr);
   try {
     request.DecodeMessage(datagram);

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class TScriptedTransport : public QObject, public TTransport {
 
   bool Silent = false;
   int64_t DelayMs = 0;
+  // Where set, answers each datagram in place of the table (empty: no answer): an agent that
+  // misbehaves, or answers only some requests.
+  std::function<std::string(const std::string& datagram)> Agent;
   // Names that do not resolve.
   std::vector<QString> Unknown;
   // What was opened, and every datagram sent, in order.

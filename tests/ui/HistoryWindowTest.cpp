@@ -132,6 +132,14 @@ TEST_F(HistoryWindow, ContextMenuSwitchesToSevenDaysAndBack) {
   for (int hour = 7 * 24 - 1; hour >= 1; --hour)
     week.push_back({-60.0 * hour, {Load(hour % 24 * 4)}});
   StoreEarlier(week);
+  {
+    // Alerts of an earlier run: this processor's is marked, another's is not.
+    THistoryStore store;
+    store.Open(Path);
+    const QDateTime time = Moment.addDays(-2);
+    store.WriteEvent({Host(), time, "processor", 768, "768", "Processor 768 at 95 %", true});
+    store.WriteEvent({Host(), time, "processor", 769, "769", "Processor 769 at 95 %", true});
+  }
   UseHistory();
   ConnectTo(Host());
   ASSERT_TRUE(Connected());
@@ -168,11 +176,15 @@ TEST_F(HistoryWindow, ContextMenuSwitchesToSevenDaysAndBack) {
   EXPECT_TRUE(chart->ToolTipAt(newest).endsWith("\nAverage 8 % Load\nLowest 8, highest 8"))
       << chart->ToolTipAt(newest).toStdString();
   EXPECT_EQ(chart->TimeAtZero, Moment.addSecs(1));
+  ASSERT_EQ(chart->Events.size(), 1u);
+  EXPECT_NEAR(chart->Events[0].X, 2, 0.001);
+  EXPECT_EQ(chart->Events[0].Text, "Processor 768 at 95 %");
 
   QStringList again;
   Pick(chart, "Graph Length", &again);
   EXPECT_EQ(again, (QStringList{"Graph Length", "Last 24 hours", "Last 7 days*", "Last 30 days"}));
   EXPECT_TRUE(chart->Bands.empty());
+  EXPECT_TRUE(chart->Events.empty());
   EXPECT_EQ(chart->BottomAxis.Maximum, 15);
   EXPECT_EQ(chart->BottomAxis.Title, "Minutes");
   EXPECT_EQ(Points(chart->Series[0]), (TPoints{{0, 8}, {1, 8}}));

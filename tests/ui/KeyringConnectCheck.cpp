@@ -4,12 +4,15 @@
 // dialog must come within a few seconds, say "The keyring did not answer." and offer no storing.
 // stores: a working keyring (keyring_test.sh "unlocked"); the dialog offers storing, and what was
 // typed is in the keyring once the Connect is through.
-// Either way the typed passphrases must then connect to an snmpd started here. Prints what it
+// Either way the typed passphrases must then connect to an snmpd started here. Before that, a
+// second snmpd is watched from start-up: it connects with what the keyring holds for it
+// ("stores"), or waits for its passphrases (silent), without a dialog either way. Prints what it
 // saw; exits 0 when all of it held.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -64,20 +67,59 @@ int main(int argc, char** argv) {
   std::printf("platform %s, session bus \"%s\"\n", qPrintable(QApplication::platformName()),
               qPrintable(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS", "(none)")));
 
-  TSnmpdAgent snmpd;
-  snmpd.Start(
+  const char* const user =
       "createUser corvane-priv SHA-256 pewter-auth-256 AES pewter-priv-aes\n"
-      "rouser corvane-priv priv\n");
+      "rouser corvane-priv priv\n";
+  TSnmpdAgent snmpd, watchedAgent;
+  snmpd.Start(user);
+  watchedAgent.Start(user);
   const QString host = QStringLiteral("127.0.0.1:%1").arg(snmpd.Port());
+  const QString watched = QStringLiteral("127.0.0.1:%1").arg(watchedAgent.Port());
   const TSnmpPassphrases typed{QStringLiteral("pewter-auth-256"),
                                QStringLiteral("pewter-priv-aes")};
+  const bool silent = expect == "silent";
 
   QTemporaryDir folder;
+  QFile settings(folder.path() + "/corvane.XML");
+  if (!settings.open(QIODevice::WriteOnly)) return 1;
+  settings.write(("<Corvane><Settings><Watch><Host><Name>" + watched +
+                  "</Name><Version>3</Version><SecurityName>corvane-priv</SecurityName>"
+                  "</Host></Watch></Settings></Corvane>")
+                     .toUtf8());
+  settings.close();
+  if (!silent) {
+    TKeychainStore keyring;
+    std::optional<TSecretResult> written;
+    keyring.Write({QStringLiteral("corvane-priv"), watched}, typed,
+                  [&](const TSecretResult& result) { written = result; });
+    WaitFor([&] { return written.has_value(); }, 10000);
+    Check(written && written->Outcome == TSecretOutcome::Done,
+          QStringLiteral("the watched host's passphrases are in the keyring"));
+  }
+
   TForm1 form(folder.path() + "/corvane");
   auto* options = new TfrmOptions(&form);
   form.SetOptionsDialog(options);
   form.move(20, 20);
   form.show();
+  TPoller* background = form.WatchList.Find(watched);
+  if (!background) {
+    Check(false, QStringLiteral("%1 is watched").arg(watched));
+    return 1;
+  }
+  const auto dialogShown = [&form] {
+    auto* dialog = form.findChild<TPassphraseDialog*>();
+    return dialog && dialog->isVisible();
+  };
+  if (silent) {
+    WaitFor(dialogShown, 4000);
+    Check(!dialogShown() && background->Status().State == TPollerState::PassphraseNeeded,
+          QStringLiteral("the watched host waits for its passphrases without a dialog"));
+  } else {
+    WaitFor([&] { return background->Connected() || dialogShown(); }, 15000);
+    Check(!dialogShown() && background->Connected(),
+          QStringLiteral("the watched host connected with the keyring's passphrases"));
+  }
   options->SetConnectionSettings({TSnmpVersion::V3, QStringLiteral("corvane-priv"),
                                   TSecurityLevel::AuthPriv, TAuthProtocol::Sha256,
                                   TPrivProtocol::Aes});
@@ -101,7 +143,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   Check(elapsed < 5000, QStringLiteral("the dialog came after %1 ms").arg(elapsed));
-  const bool silent = expect == "silent";
   const QString note = dialog->lblNote->isVisible() ? dialog->lblNote->text() : QString();
   Check(note == (silent ? QStringLiteral("The keyring did not answer.") : QString()),
         QStringLiteral("the dialog's line: \"%1\"").arg(note));

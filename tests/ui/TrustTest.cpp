@@ -40,15 +40,15 @@ TEST_F(TWindowTest, OversizedStrangersNeitherEndAConnectNorShrinkItsRequests) {
   ASSERT_TRUE(Connected());
   agent.ClearReceived();
   Refresh();
-  EXPECT_GT(agent.Received().size(), 3u);
+  EXPECT_GT(agent.Received().size(), 1u);
 
   // ...not of the next one, whatever datagrams over 8192 octets come meanwhile: junk, and a
-  // reply to another request.
+  // reply to a request not in flight (its neighbours may be: several go out at once).
   agent.Mib.MaxReply = 65507;
   agent.SetForger([](const std::string& request) {
     return TFakeUdpAgent::TOutgoing{
         {std::string(9000, 'x'),
-         ForgedReply(request, "pewter", std::string(9000, 'x'), SnmpTag::OctetString, 1)},
+         ForgedReply(request, "pewter", std::string(9000, 'x'), SnmpTag::OctetString, 100)},
         {}};
   });
   ConnectTo(ScriptedHost(agent));

@@ -68,7 +68,7 @@ TEST(ViewTexts, StatusBarOfEachStateAndWhyAConnectFailed) {
   };
   using O = TConnectOutcome;
   EXPECT_EQ(text(TPollerState::Stopped), "");
-  EXPECT_EQ(text(TPollerState::PassphraseNeeded), "Connecting to edge1...");
+  EXPECT_EQ(text(TPollerState::PassphraseNeeded), "edge1: passphrase needed.");
   EXPECT_EQ(text(TPollerState::Answering), "Last poll 10:31:05 AM");
   EXPECT_EQ(text(TPollerState::Answering, {}, "Wrong digest (wrong passphrase?)."),
             "Last poll 10:31:05 AM: Wrong digest (wrong passphrase?).");

@@ -71,8 +71,11 @@ class TWindowTest : public ::testing::Test {
     Options = new TfrmOptions(Form.get());
     Form->SetOptionsDialog(Options);
     Form->ReceiveTimeoutMs = 1000;
+    BeforeShow();
     Form->show();
   }
+  // What a test sets up before the window's first show reads the settings.
+  virtual void BeforeShow() {}
   void TearDown() override {
     Form.reset();
     SetMessageBoxes(nullptr);
