@@ -7,6 +7,7 @@
 
 #include "CorvaneIcon.h"
 #include "HistoryCommand.h"
+#include "HistoryWriter.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
 
@@ -41,9 +42,12 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
   QApplication::setWindowIcon(CorvaneIcon());
 
+  // Outlives the window, so that the polls still queued are written at the end.
+  THistoryWriter history;
   TForm1 Form1;
   auto* frmOptions = new TfrmOptions(&Form1);
   Form1.SetOptionsDialog(frmOptions);
+  Form1.UseHistory(history, DefaultHistoryPath());
   Form1.show();
   return QApplication::exec();
 }

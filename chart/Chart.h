@@ -72,7 +72,7 @@ class TChart : public QWidget {
 
   TChartAxis BottomAxis;
   TChartAxis LeftAxis;
-  int MaxPointsPerPage = 0;  // kept for the code that pushes points; every point is drawn
+  int MaxPointsPerPage = 0;  // the graph length: minutes the chart shows in its own view
   QMargins ChartMargins{2, 5, 2, 0};
   QColor BackColor = Qt::white;
 
@@ -84,9 +84,11 @@ class TChart : public QWidget {
   std::vector<TChartBand> Bands;    // drawn under the series
   std::vector<TChartEvent> Events;  // drawn over them
 
-  // The moment at x = 0 when x counts minutes before it, so that tooltips can tell a point's
+  // The moment at x = 0 when x counts time units before it, so that tooltips can tell a point's
   // time; invalid while unknown.
   QDateTime TimeAtZero;
+  int UnitSeconds = 60;    // one unit of x
+  int ValueDecimals = -1;  // of the values tooltips tell; -1: as many as they have
 
   // The tooltip for pos: the texts of the events marked within a few pixels, then time and value
   // of the nearest point, or time span and values of the nearest column, in the user's locale;

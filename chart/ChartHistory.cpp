@@ -19,8 +19,8 @@ bool Finite(const TChartColumn& column) {
          std::isfinite(column.Average) && std::isfinite(column.Maximum);
 }
 
-QString ValueText(double value, const QLocale& locale) {
-  return locale.toString(value, 'g', 15);
+QString ValueText(double value, int decimals, const QLocale& locale) {
+  return decimals < 0 ? locale.toString(value, 'g', 15) : locale.toString(value, 'f', decimals);
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ QString TChart::ToolTipAt(const QPoint& pos) const {
   const QRectF area(plot.left(), plot.top(), plot.width() - 1, plot.height() - 1);
   const QLocale locale;
   const auto timeAt = [&](double x) {
-    const QDateTime moment = TimeAtZero.addSecs(-std::llround(x * 60));
+    const QDateTime moment = TimeAtZero.addSecs(-std::llround(x * UnitSeconds));
     return locale.toString(moment, locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') +
                                        locale.timeFormat(QLocale::LongFormat));
   };
@@ -105,7 +105,7 @@ QString TChart::ToolTipAt(const QPoint& pos) const {
       consider(point.X, point.Y, point.Y, [&] {
         QStringList text;
         if (TimeAtZero.isValid()) text << timeAt(point.X);
-        return text << ValueText(point.Y, locale) + unit;
+        return text << ValueText(point.Y, ValueDecimals, locale) + unit;
       });
     }
   }
@@ -118,10 +118,11 @@ QString TChart::ToolTipAt(const QPoint& pos) const {
         if (TimeAtZero.isValid())
           text << timeAt(column.X + column.Width / 2) + QStringLiteral(" \u2013 ") +
                       timeAt(column.X - column.Width / 2);
-        return text << QStringLiteral("Average %1%2").arg(ValueText(column.Average, locale), unit)
+        return text << QStringLiteral("Average %1%2")
+                           .arg(ValueText(column.Average, ValueDecimals, locale), unit)
                     << QStringLiteral("Lowest %1, highest %2")
-                           .arg(ValueText(column.Minimum, locale),
-                                ValueText(column.Maximum, locale));
+                           .arg(ValueText(column.Minimum, ValueDecimals, locale),
+                                ValueText(column.Maximum, ValueDecimals, locale));
       });
     }
   }

@@ -127,9 +127,9 @@ void TConnection::NameInterfaces(TDone done) {
       done);
 }
 
-void TConnection::SetInterval(int minutes) {
+void TConnection::SetPollTime(int64_t time) {
   for (TMonitorSetup* setup : {&Processors.Setup, &Interfaces.Setup, &Storage.Setup}) {
-    setup->Interval = minutes;
+    setup->PollTime = time;
   }
 }
 

@@ -36,8 +36,9 @@ class TConnection {
   // the tables are walked side by side. done gets the exception that ended it, if any; Reader.Run()
   // tells whether the host fell silent meanwhile.
   void Discover(int graphLength, std::function<void(std::exception_ptr)> done);
-  // Sets the poll interval (minutes) the charts step by.
-  void SetInterval(int minutes);
+  // Sets the time (UTC milliseconds since the epoch) the charts' points of the next poll stand
+  // at.
+  void SetPollTime(int64_t time);
   // One poll of the given kinds, in the order processors, interfaces, storage. Its sysUpTime
   // readings keep Identity's up-time; with batched reads a poll without interfaces reads one.
   void Poll(const std::vector<TItemKind>& kinds, std::function<void(std::exception_ptr)> done);

@@ -5,26 +5,29 @@
 
 #include "Computations.h"
 
-void TrimHistory(THistorySeries& series, int interval, int pointsPerPage) {
-  const auto count = static_cast<int64_t>(series.Points.size());
-  if (count > 0 && count * interval > pointsPerPage) series.Points.pop_back();
-}
+namespace {
 
-void StepHistory(THistorySeries& series, double value, int interval) {
+constexpr int64_t kMinuteMs = 60 * 1000;
+
+}  // namespace
+
+void TrimHistory(THistorySeries& series, int64_t time, int graphLength) {
   auto& points = series.Points;
-  if (points.empty()) {
-    points.push_back({0, value});
-    return;
-  }
-  const auto count = static_cast<double>(points.size());
-  points.push_back({count * interval, points.back().Y});
-  for (size_t i = points.size() - 1; i >= 1; --i) points[i].Y = points[i - 1].Y;
-  points[0].Y = value;
+  const int64_t edge = time - int64_t{graphLength} * kMinuteMs;
+  // The first point at or beyond the edge is the last one kept.
+  const auto beyond =
+      std::find_if(points.begin(), points.end(),
+                   [edge](const THistoryPoint& point) { return point.Time <= edge; });
+  if (beyond != points.end()) points.erase(beyond + 1, points.end());
 }
 
-void PushValue(THistorySeries& series, double value, int interval, int pointsPerPage) {
-  TrimHistory(series, interval, pointsPerPage);
-  StepHistory(series, value, interval);
+void StepHistory(THistorySeries& series, double value, int64_t time) {
+  series.Points.insert(series.Points.begin(), {time, value});
+}
+
+void PushValue(THistorySeries& series, double value, int64_t time, int graphLength) {
+  TrimHistory(series, time, graphLength);
+  StepHistory(series, value, time);
 }
 
 double AutoHeightMaximum(const std::vector<THistorySeries>& series) {
@@ -38,4 +41,24 @@ double AutoHeightMaximum(const std::vector<THistorySeries>& series) {
     }
   }
   return RoundToTenth(largest);
+}
+
+double MinutesBefore(int64_t zero, int64_t time) {
+  return static_cast<double>(zero - time) / kMinuteMs;
+}
+
+THistorySeries JoinedHistory(const THistorySeries& recalled, const THistorySeries& live,
+                             bool breakAfterRecalled, int64_t zero, int graphLength) {
+  THistorySeries joined = live;
+  const bool anyLive = !live.Points.empty();
+  const int64_t oldestLive = anyLive ? live.Points.back().Time : zero;
+  bool first = true;
+  for (const THistoryPoint& point : recalled.Points) {
+    if (anyLive && point.Time >= oldestLive) continue;
+    if (first && breakAfterRecalled && anyLive) joined.Points.push_back({point.Time, std::nan("")});
+    first = false;
+    joined.Points.push_back(point);
+  }
+  TrimHistory(joined, zero, graphLength);
+  return joined;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
-// The history of an item's chart as plain data: each poll pushes a value so that the newest
-// stands at x 0 (minutes ago) and older ones move away. A value of NaN is a gap.
+// The history of an item's chart as plain data: each poll adds its value at the poll's own
+// time, and points too old for the graph go. A value of NaN is a gap.
 
 struct THistoryPoint {
-  double X = 0;  // minutes before the newest point
+  int64_t Time = 0;  // when its poll started: UTC milliseconds since the epoch
   double Y = 0;
 };
 
@@ -20,14 +21,23 @@ struct TItemHistory {
   double AxisMaximum = 0;
 };
 
-// When the series is full (points x interval beyond the points per page), the oldest point
-// goes.
-void TrimHistory(THistorySeries& series, int interval, int pointsPerPage);
-// The value becomes the newest point at x 0; older points keep their x and take the next older
-// value; one point is appended one interval further.
-void StepHistory(THistorySeries& series, double value, int interval);
+// Drops the points beyond the graph length (minutes) before time. The newest of the points at
+// or beyond it stays, so that the line runs to the chart's left edge however late the polls
+// came.
+void TrimHistory(THistorySeries& series, int64_t time, int graphLength);
+// The value becomes the newest point, at time.
+void StepHistory(THistorySeries& series, double value, int64_t time);
 // Trim, then step.
-void PushValue(THistorySeries& series, double value, int interval, int pointsPerPage);
+void PushValue(THistorySeries& series, double value, int64_t time, int graphLength);
 // Largest value of the first two series over the first series' points, from 0, to one
 // decimal place; gaps are passed over.
 double AutoHeightMaximum(const std::vector<THistorySeries>& series);
+
+// Minutes from time back to zero: where a point stands on a chart whose right edge is zero.
+double MinutesBefore(int64_t zero, int64_t time);
+
+// A series as a chart that ends at zero draws it: the live points, then the recalled ones
+// (newest first) that are older than all of them, trimmed to the graph length before zero as
+// the push rule does. With breakAfterRecalled, a gap stands between recalled and live points.
+THistorySeries JoinedHistory(const THistorySeries& recalled, const THistorySeries& live,
+                             bool breakAfterRecalled, int64_t zero, int graphLength);

@@ -290,8 +290,7 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
       // A reading that stands in the place of the poll before it, which had no rate.
       series.Points.front().Y = value;
     } else {
-      TrimHistory(series, Setup.Interval, Setup.GraphLength);
-      StepHistory(series, value, Setup.Interval);
+      PushValue(series, value, Setup.PollTime, Setup.GraphLength);
     }
     if (rate) {
       direction.Rate.Value = rate;

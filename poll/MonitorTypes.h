@@ -56,7 +56,14 @@ struct TRowSpec {
   TItemKind Kind = TItemKind::Processor;
   int32_t Index = 0;
   QString Caption;
-  double AxisMaximum = 0;  // the storage chart's fixed total
+  double AxisMaximum = 0;       // the storage chart's fixed total
+  int32_t AllocationUnits = 0;  // storage areas: the bytes of each unit the log counts
+};
+
+// How the activity log and the history name one series of an item's chart.
+struct TSeriesName {
+  QString Tag;
+  QString Item;
 };
 
 // A row for the activity log, written when the options ask for its kind at that moment.

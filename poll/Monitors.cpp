@@ -1,5 +1,9 @@
 #include "Monitors.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "ActivityLog.h"
 #include "Oids.h"
 #include "ValueText.h"
 
@@ -46,6 +50,31 @@ TItemHistory NewHistory(int count, double axisMaximum) {
 }
 
 void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup) {
-  PushValue(history.Series.at(static_cast<size_t>(series)), value, setup.Interval,
+  PushValue(history.Series.at(static_cast<size_t>(series)), value, setup.PollTime,
             setup.GraphLength);
+}
+
+std::vector<TSeriesName> SeriesNames(TItemKind kind, int32_t index, const QString& description) {
+  switch (kind) {
+    case TItemKind::Processor:
+      return {{LogTag::Processor, QString::number(index)}};
+    case TItemKind::Interface:
+      return {{LogTag::InterfaceIn, description}, {LogTag::InterfaceOut, description}};
+    case TItemKind::Storage:
+      return {{LogTag::Storage, description}};
+  }
+  return {};
+}
+
+double ChartValue(const TRowSpec& row, double logged) {
+  if (!std::isfinite(logged)) return logged;
+  switch (row.Kind) {
+    case TItemKind::Processor:
+      return std::clamp(logged, 0.0, 100.0);
+    case TItemKind::Storage:
+      return UnitsToMegabytes(row.AllocationUnits, std::llround(logged));
+    case TItemKind::Interface:
+      break;
+  }
+  return logged;
 }

@@ -11,8 +11,8 @@
 
 // What every chart of one connection shares.
 struct TMonitorSetup {
-  int Interval = 1;      // minutes between polls
   int GraphLength = 15;  // minutes a chart shows
+  int64_t PollTime = 0;  // UTC milliseconds since the epoch: where the points read now stand
 };
 
 class TProcessorMonitor {
@@ -123,5 +123,14 @@ TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
 // An empty chart history of count series and the given value-axis maximum.
 TItemHistory NewHistory(int count, double axisMaximum);
 
-// Pushes a value (NaN: a gap) into one series of a history, as the chart's push rule says.
+// Pushes a value (NaN: a gap) into one series of a history at the poll's time.
 void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup);
+
+// The series of an item's chart in their order, as the log names them: a processor's load (its
+// item is its index), an interface's rates in and out, a storage area's use (their item is
+// their description).
+std::vector<TSeriesName> SeriesNames(TItemKind kind, int32_t index, const QString& description);
+
+// A value as the log has it, as the row's chart shows it: a processor's load held within 0 to
+// 100, a storage area's units in Mb, rates as they are.
+double ChartValue(const TRowSpec& row, double logged);

@@ -260,7 +260,6 @@ void TPoller::FinishConnect() {
   FConnecting = false;
   ReleaseSlot();
   FConnected = true;
-  FConnection.SetInterval(FSettings.IntervalMinutes);
   FMetrics.Connect(FSettings.Host);
   FStatus.Outcome = {};
   FStatus.State = TPollerState::Answering;
@@ -290,6 +289,7 @@ void TPoller::Poll(const std::vector<TItemKind>& kinds) {
 void TPoller::StartPoll() {
   FRestarted = false;
   FPollStarted = FClock.Now();
+  FConnection.SetPollTime(FPollStarted.toMSecsSinceEpoch());
   FMetrics.StartPoll(FClock.Milliseconds());
 }
 

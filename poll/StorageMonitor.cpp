@@ -59,7 +59,7 @@ std::optional<TRowSpec> TStorageMonitor::Discover(int item, const TItemValues& v
 
   const double total = UnitsToMegabytes(area.AllocationUnits, area.Size);
   area.History = NewHistory(1, total);
-  const TRowSpec rowSpec{TItemKind::Storage, area.Index, area.Descr, total};
+  const TRowSpec rowSpec{TItemKind::Storage, area.Index, area.Descr, total, area.AllocationUnits};
   List.Add(QString::number(area.Index), std::move(record));
   return rowSpec;
 }
@@ -68,7 +68,8 @@ std::vector<TRowSpec> TStorageMonitor::Rows() const {
   std::vector<TRowSpec> rows;
   for (int i = 0; i < List.Count(); ++i) {
     const TStorage& area = List.Record(i);
-    rows.push_back({TItemKind::Storage, area.Index, area.Descr, area.History.AxisMaximum});
+    rows.push_back({TItemKind::Storage, area.Index, area.Descr, area.History.AxisMaximum,
+                    area.AllocationUnits});
   }
   return rows;
 }

@@ -242,9 +242,28 @@ void THistoryStore::MoveRecent() {
   });
 }
 
+namespace {
+
+// Joins a series' moved values, in time order, with the recent ones after them. Recent values
+// are usually the newer ones, but a clock set back makes them older; and a value written again
+// at the same second (a reading that stands in a poll's place) lies in both tables until the
+// next move, when the recent one replaces the other: it wins here already.
+void MergeRecent(std::vector<TStoredPoint>& points, std::ptrdiff_t recentFrom) {
+  const auto earlier = [](const TStoredPoint& a, const TStoredPoint& b) { return a.Time < b.Time; };
+  std::inplace_merge(points.begin(), points.begin() + recentFrom, points.end(), earlier);
+  // The merge is stable: of two at one second, the recent one comes last.
+  const auto last =
+      std::unique(points.rbegin(), points.rend(),
+                  [](const TStoredPoint& a, const TStoredPoint& b) { return a.Time == b.Time; });
+  points.erase(points.begin(), last.base());
+}
+
+}  // namespace
+
 std::vector<TStoredPoint> THistoryStore::Points(const TSeriesKey& key, int64_t from,
                                                 int64_t to) const {
   std::vector<TStoredPoint> points;
+  std::ptrdiff_t recentFrom = 0;
   for (const char* table : kValueTables) {
     QSqlQuery query =
         Prepared(FDatabase, QStringLiteral("SELECT time, value FROM %1 WHERE series = "
@@ -255,15 +274,47 @@ std::vector<TStoredPoint> THistoryStore::Points(const TSeriesKey& key, int64_t f
     query.bindValue(QStringLiteral(":from"), static_cast<qint64>(from));
     query.bindValue(QStringLiteral(":to"), static_cast<qint64>(to));
     Run(query);
-    const auto moved = static_cast<std::ptrdiff_t>(points.size());
+    recentFrom = static_cast<std::ptrdiff_t>(points.size());
     while (query.next())
       points.push_back({query.value(0).toLongLong(), NumberOrNaN(query.value(1))});
-    // Recent values are usually the newer ones, but a clock set back makes them older.
-    std::inplace_merge(
-        points.begin(), points.begin() + moved, points.end(),
-        [](const TStoredPoint& a, const TStoredPoint& b) { return a.Time < b.Time; });
   }
+  MergeRecent(points, recentFrom);
   return points;
+}
+
+QHash<TSeriesKey, std::vector<TStoredPoint>> THistoryStore::HostPoints(const QString& host,
+                                                                       int64_t from,
+                                                                       int64_t to) const {
+  QHash<TSeriesKey, std::vector<TStoredPoint>> series;
+  QHash<TSeriesKey, std::ptrdiff_t> recentFrom;
+  for (const char* table : kValueTables) {
+    QSqlQuery query = Prepared(
+        FDatabase, QStringLiteral("SELECT s.kind, s.tag, s.item_index, s.item, v.time, v.value "
+                                  "FROM series s JOIN %1 v ON v.series = s.id WHERE s.host = :host "
+                                  "AND v.time >= :from AND v.time < :to ORDER BY s.id, v.time")
+                       .arg(QLatin1String(table)));
+    query.bindValue(QStringLiteral(":host"), host);
+    query.bindValue(QStringLiteral(":from"), static_cast<qint64>(from));
+    query.bindValue(QStringLiteral(":to"), static_cast<qint64>(to));
+    Run(query);
+    const bool recent = table == kValueTables[1];
+    TSeriesKey key{host, {}, {}, 0, {}};
+    std::vector<TStoredPoint>* points = nullptr;
+    while (query.next()) {
+      const TSeriesKey row{host, static_cast<TStoredKind>(query.value(0).toInt()),
+                           query.value(1).toString(), query.value(2).toInt(),
+                           query.value(3).toString()};
+      if (!points || !(row == key)) {
+        key = row;
+        points = &series[key];
+        if (recent) recentFrom.insert(key, static_cast<std::ptrdiff_t>(points->size()));
+      }
+      points->push_back({query.value(4).toLongLong(), NumberOrNaN(query.value(5))});
+    }
+  }
+  for (auto it = recentFrom.cbegin(); it != recentFrom.cend(); ++it)
+    MergeRecent(series[it.key()], it.value());
+  return series;
 }
 
 std::vector<TBucket> Buckets(const std::vector<TStoredPoint>& points, int64_t from, int64_t to,

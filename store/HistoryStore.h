@@ -116,6 +116,9 @@ class THistoryStore {
 
   // The points of a series with from <= time < to, oldest first.
   std::vector<TStoredPoint> Points(const TSeriesKey& key, int64_t from, int64_t to) const;
+  // The same for every series of the host that has points then, in one pass.
+  QHash<TSeriesKey, std::vector<TStoredPoint>> HostPoints(const QString& host, int64_t from,
+                                                          int64_t to) const;
   // Gives visit the numbers stored for the host with since <= time < until, oldest first, each
   // poll's in the log's order.
   void Rows(const QString& host, std::optional<int64_t> since, std::optional<int64_t> until,

@@ -9,10 +9,12 @@
 
 #include "Computations.h"
 
-std::vector<TChartPoint> ChartPoints(const THistorySeries& series, const QColor& color) {
+std::vector<TChartPoint> ChartPoints(const THistorySeries& series, int64_t zero,
+                                     const QColor& color) {
   std::vector<TChartPoint> points;
   points.reserve(series.Points.size());
-  for (const THistoryPoint& point : series.Points) points.push_back({point.X, point.Y, color});
+  for (const THistoryPoint& point : series.Points)
+    points.push_back({MinutesBefore(zero, point.Time), point.Y, color});
   return points;
 }
 
@@ -193,6 +195,7 @@ void SetupAxes(TChart* chart, TItemKind kind, const TChartSetup& setup) {
   bottom.Title = QStringLiteral("Minutes");
   bottom.Inverted = true;
 
+  // Tooltips tell values as the labels do: whole percent, Kbit/s to two decimals, Mb to one.
   TChartAxis& left = chart->LeftAxis;
   left.MinorTickCount = 4;
   left.MinorTickLength = 3;
@@ -203,6 +206,7 @@ void SetupAxes(TChart* chart, TItemKind kind, const TChartSetup& setup) {
       left.Maximum = 100;
       left.Increment = 25;
       left.Title = QStringLiteral("% Load");
+      chart->ValueDecimals = 0;
       chart->AddSeries(setup.SeriesKind, Qt::red);
       break;
     case TItemKind::Interface:
@@ -211,6 +215,7 @@ void SetupAxes(TChart* chart, TItemKind kind, const TChartSetup& setup) {
       left.Increment = 0;
       left.RoundFirstLabel = false;
       left.Title = QStringLiteral("Kbits per sec");
+      chart->ValueDecimals = 2;
       chart->AddSeries(setup.SeriesKind, InColor);
       chart->AddSeries(setup.SeriesKind, OutColor);
       break;
@@ -219,6 +224,7 @@ void SetupAxes(TChart* chart, TItemKind kind, const TChartSetup& setup) {
       left.Increment = 0;
       left.RoundFirstLabel = false;
       left.Title = QStringLiteral("Mb");
+      chart->ValueDecimals = 1;
       chart->AddSeries(setup.SeriesKind, OutColor);
       break;
   }
@@ -249,6 +255,8 @@ TRowControls CreateRow(TScrollBox* box, TItemKind kind, int index, int top, cons
   const int boxWidth = box->RowsWidth();
   const int width = boxWidth > 0 ? boxWidth - ChartWidthReserve : ChartFallbackWidth;
   row.Chart->setGeometry(ChartLeft, top + 24, width, ChartHeight);
+  // Its menu offers the long views; the window shows it.
+  row.Chart->setContextMenuPolicy(Qt::CustomContextMenu);
   SetupAxes(row.Chart, kind, setup);
 
   for (QWidget* control : {static_cast<QWidget*>(row.Caption), static_cast<QWidget*>(row.Gauge),

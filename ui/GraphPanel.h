@@ -30,8 +30,10 @@ inline const QColor AlertColor{192, 0, 0};
 // The lines that mark where an alert cleared.
 inline const QColor ClearedColor{0, 128, 0};
 
-// A history's points as its chart draws them, each in the series' colour.
-std::vector<TChartPoint> ChartPoints(const THistorySeries& series, const QColor& color);
+// A history's points as a chart whose right edge is zero (UTC milliseconds) draws them, x in
+// minutes before it, each in the series' colour.
+std::vector<TChartPoint> ChartPoints(const THistorySeries& series, int64_t zero,
+                                     const QColor& color);
 
 // Object-name prefixes of a kind: "Processor", "Interface" or "Storage".
 QString KindName(TItemKind kind);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include <QAbstractItemView>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QShortcut>
@@ -30,6 +32,9 @@
 #include "Dialogs.h"
 #include "FileEdit.h"
 #include "HelpLinks.h"
+#include "AlertHistory.h"
+#include "HistoryFeed.h"
+#include "HistoryWriter.h"
 #include "Icons.h"
 #include "OptionsDialog.h"
 #include "UdpTransport.h"
@@ -89,6 +94,11 @@ TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
   lblIdentity->setObjectName(QStringLiteral("lblIdentity"));
   lblIdentity->setTextFormat(Qt::PlainText);
   statusBar()->addPermanentWidget(lblIdentity);
+  lblHistory = new QLabel(statusBar());
+  lblHistory->setObjectName(QStringLiteral("lblHistory"));
+  lblHistory->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(lblHistory);
+  lblHistory->hide();
 
   connect(&Alerts, &TAlerts::Changed, this, [this](TPoller* poller, const TAlertEvent& event) {
     Guarded([&] { AlertChanged(poller, event); });
@@ -392,6 +402,34 @@ void TForm1::FormShow() {
   } else {
     cbxHost->setEditText(QStringLiteral("127.0.0.1"));
   }
+  OpenHistory();
+}
+
+void TForm1::UseHistory(THistoryWriter& writer, const QString& path) {
+  FHistoryWriter = &writer;
+  FHistory.Path = path;
+  // Every poller feeds it, shown or not.
+  new THistoryFeed(Pollers, writer, this);
+  // And the alerts' firings and clearings, which the long views mark.
+  KeepAlertEvents(Alerts, writer);
+  connect(&writer, &THistoryWriter::Failed, this,
+          [this](const QString& text) { ShowHistoryProblem(text, true); });
+  if (FShown) OpenHistory();
+}
+
+void TForm1::OpenHistory() {
+  if (!FHistoryWriter) return;
+  FHistoryWriter->SetKeepDays(frmOptions->HistoryDays());
+  FHistoryWriter->Open(FHistory.Path);
+}
+
+void TForm1::ShowHistoryProblem(const QString& text, bool off) {
+  // The first reason stands, as what follows from it would only hide it; but history not kept at
+  // all is told over history not shown.
+  if (text.isEmpty() || FHistoryOff || (!off && !lblHistory->text().isEmpty())) return;
+  FHistoryOff = off;
+  lblHistory->setText(text);
+  lblHistory->show();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -561,6 +599,7 @@ void TForm1::ConnectEnded(const TConnectOutcome& outcome) {
 void TForm1::FinishConnect() {
   for (const QMetaObject::Connection& link : FConnectLinks) disconnect(link);
   FConnectLinks.clear();
+  RecallHistory();
   ShowNoRows();
   SetCaption(QStringLiteral("Corvane - ") + FPoller->Host());
   UpdateWatchActions();
@@ -606,6 +645,7 @@ void TForm1::Disconnect() {
     box->DestroyRows();
     box->Rows()->show();
   }
+  FHistory.Clear();
   ShowAlerts();
   acConnect->setEnabled(true);
   acDisconnect->setEnabled(false);
@@ -639,11 +679,14 @@ void TForm1::ShowPoller(TPoller& poller) {
     box->DestroyRows();
     box->Rows()->hide();
   }
+  FHistory.Clear();
   for (const TItemView& item : poller.Items()) {
     CreateRows(item.Row);
-    ShowHistory(item.Row.Kind, item.Row.Index, *item.History);
     if (item.Last) ShowUpdate(*item.Last);
   }
+  // Its charts show what the store has from before its own points; a poller that is still to
+  // discover its items is read once it has.
+  RecallHistory();
   if (poller.Connected()) {
     ShowNoRows();
     SetCaption(QStringLiteral("Corvane - ") + poller.Host());
@@ -707,6 +750,7 @@ void TForm1::FollowStatus() {
   ShowStatus();
   if (poller.Connected()) {
     if (std::exchange(FShownConnected, true)) return;
+    RecallHistory();
     ShowNoRows();
     SetCaption(QStringLiteral("Corvane - ") + poller.Host());
     return;
@@ -714,6 +758,7 @@ void TForm1::FollowStatus() {
   // A new Connect, or one that failed, has no rows yet: the window shows none either.
   if (poller.Status().State != TPollerState::Connecting || FShownConnected) {
     for (TScrollBox* box : {ScrollBox1, ScrollBox2, ScrollBox3}) box->DestroyRows();
+    FHistory.Clear();
   }
   FShownConnected = false;
   SetCaption(QStringLiteral("Corvane"));
@@ -813,6 +858,10 @@ void TForm1::CreateRows(const TRowSpec& rowSpec) {
   const int count = box->RowCount();
   const TRowControls row =
       CreateRow(box, rowSpec.Kind, rowSpec.Index, RowHeight * count, rowSpec.Caption, ChartSetup());
+  connect(row.Chart, &QWidget::customContextMenuRequested, this,
+          [this, kind = rowSpec.Kind, index = rowSpec.Index](const QPoint& pos) {
+            Guarded([&] { ShowChartMenu(kind, index, pos); });
+          });
   const int valueTop = row.Gauge->y() + row.Gauge->height() + 4;
   if (rowSpec.Kind == TItemKind::Interface) {
     QLabel* value = CreateValueLabel(box, QStringLiteral("lblInterfaceVal%1").arg(rowSpec.Index),
@@ -850,18 +899,63 @@ void TForm1::ShowUpdate(const TRowUpdate& update) {
 void TForm1::ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history) {
   auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
   if (!chart) return;
-  for (size_t s = 0; s < history.Series.size() && s < chart->Series.size(); ++s) {
-    chart->Series[s].Points = ChartPoints(history.Series[s], chart->Series[s].Color);
-  }
-  chart->LeftAxis.Maximum = history.AxisMaximum;
+  ShowHistoryProblem(FHistory.Draw(*chart, history, Pollers.Clock().Now()));
   ShowAlertEvents(kind, index);
+}
+
+void TForm1::RecallHistory() {
+  const std::vector<TItemView> items = FPoller->Items();
+  if (items.empty()) return;
+  const TPollerSettings& settings = FPoller->Settings();
+  ShowHistoryProblem(FHistory.Recall(FPoller->Host(), items, settings.GraphLength,
+                                     settings.IntervalMinutes, Pollers.Clock().Now()));
+  for (const TItemView& item : items) ShowHistory(item.Row.Kind, item.Row.Index, *item.History);
+}
+
+void TForm1::ShowChartMenu(TItemKind kind, int32_t index, const QPoint& pos) {
+  auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
+  if (!chart) return;
+  // Not modal: polls go on while it is open, and it goes when it closes.
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("mnuChartView"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  auto* spans = new QActionGroup(menu);
+  const TChartSpan shown = FHistory.Span(*chart);
+  for (const TChartSpan span :
+       {TChartSpan::GraphLength, TChartSpan::Day, TChartSpan::Week, TChartSpan::Month}) {
+    QAction* action = menu->addAction(SpanText(span));
+    action->setCheckable(true);
+    action->setChecked(span == shown);
+    spans->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, kind, index, span] { Guarded([&] { SetChartSpan(kind, index, span); }); });
+  }
+  menu->popup(chart->mapToGlobal(pos));
+}
+
+void TForm1::SetChartSpan(TItemKind kind, int32_t index, TChartSpan span) {
+  auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
+  if (!chart || !FPoller) return;
+  for (const TItemView& item : FPoller->Items()) {
+    if (item.Row.Kind != kind || item.Row.Index != index) continue;
+    ShowHistoryProblem(FHistory.SetSpan(*chart, span, FPoller->Host(), item.Row, *item.History,
+                                        Pollers.Clock().Now()));
+    ShowAlertEvents(kind, index);
+    return;
+  }
 }
 
 void TForm1::ShowAlertEvents(TItemKind kind, int32_t index) {
   auto* chart = BoxOf(kind)->Named<TChart>(ChartName(kind, index));
   if (!chart || !FPoller) return;
   chart->Events.clear();
-  // Minutes before the newest point, as the chart's points count them.
+  // A long view marks what the store kept, of earlier runs too.
+  if (FHistory.Span(*chart) != TChartSpan::GraphLength) {
+    chart->Events = FHistory.LongViewEvents(*chart);
+    chart->update();
+    return;
+  }
+  // Time before the chart's right edge, in the units its points count.
   const QDateTime zero =
       chart->TimeAtZero.isValid() ? chart->TimeAtZero : FPoller->Status().LastPoll;
   if (zero.isValid()) {
@@ -869,7 +963,8 @@ void TForm1::ShowAlertEvents(TItemKind kind, int32_t index) {
     for (const TAlertEvent& event : Alerts.Events(*FPoller)) {
       const std::optional<TItemKind> on = ItemKindOf(event.Change.Alert.Kind);
       if (on && (*on != kind || event.Change.Alert.Index != index)) continue;
-      const double x = static_cast<double>(event.Time.msecsTo(zero)) / 60000.0;
+      const double x =
+          static_cast<double>(event.Time.msecsTo(zero)) / (chart->UnitSeconds * 1000.0);
       if (x < 0 || x > chart->BottomAxis.Maximum) continue;
       chart->Events.push_back(
           {x, AlertText(event.Change, event.Host, locale),
@@ -978,7 +1073,13 @@ void TForm1::EndPoll(const TPollResult& result) {
 
 void TForm1::RunOptions() {
   const TOptionsSnapshot before = frmOptions->Snapshot();
+  const int keptDays = frmOptions->HistoryDays();
   frmOptions->exec();
+  // Fewer days kept take effect now, for the values stored so far as well.
+  if (FHistoryWriter && frmOptions->HistoryDays() != keptDays) {
+    FHistoryWriter->SetKeepDays(frmOptions->HistoryDays());
+    FHistoryWriter->RemoveOld();
+  }
   ApplyAlertRules();
   ServeMetrics();
   UpdateCommunityBox();

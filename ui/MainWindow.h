@@ -17,6 +17,7 @@
 #include "Alerts.h"
 #include "Clock.h"
 #include "GraphPanel.h"
+#include "HistoryView.h"
 #include "HostsModel.h"
 #include "MetricsServer.h"
 #include "Notifier.h"
@@ -28,15 +29,17 @@
 #include "TrayIcon.h"
 
 class TfrmOptions;
+class THistoryWriter;
 
 // The main window: a view of one poller. Connect makes the poller of the typed host through the
 // registry and shows what it finds; Disconnect, an edit of either box or closing the window
 // stops it at once, unless the host is watched. Watched hosts are polled in the background from
 // start-up and listed in the Hosts panel, from which any of them can be shown. The window writes
 // the activity log of the host it connected through the tool bar, serves the metrics of every
-// poller, and tells of the alerts of every poller: on the desktop, in the tray, in the Hosts
-// panel, and on the rows, tabs and status bar of the host shown. With the tray option on and a
-// tray to show it in, closing the window leaves the program polling in the tray.
+// poller, has every poller's polls kept in the history store, whose points its charts show, and
+// tells of the alerts of every poller: on the desktop, in the tray, in the Hosts panel, and on
+// the rows, tabs and status bar of the host shown. With the tray option on and a tray to show it
+// in, closing the window leaves the program polling in the tray.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
@@ -67,6 +70,7 @@ class TForm1 : public QMainWindow {
   QTableView* tblHosts = nullptr;
   THostsModel* HostsModel = nullptr;
   QLabel* lblAlert = nullptr;       // the newest alert of any host
+  QLabel* lblHistory = nullptr;     // why history is not kept or shown, if so
 
   QAction* acConnect = nullptr;
   QAction* acDisconnect = nullptr;
@@ -100,6 +104,10 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TSecretStore> Secrets = std::make_unique<TKeychainStore>();
   std::unique_ptr<TPassphraseSource> PassphraseSource;
   TMetricsServer Metrics;
+
+  // Keeps the polls of every poller through writer, in the store at path, which the charts
+  // read. The store opens once the settings are read, keeping the days the options say.
+  void UseHistory(THistoryWriter& writer, const QString& path);
 
   // The poller shown, or null.
   TPoller* Poller() const { return FPoller; }
@@ -188,6 +196,16 @@ class TForm1 : public QMainWindow {
   void ShowUpdate(const TRowUpdate& update);
   // Draws an item's history on its chart.
   void ShowHistory(TItemKind kind, int32_t index, const TItemHistory& history);
+  // Reads what the store has of the shown poller's items from before its own points, and draws
+  // their charts again.
+  void RecallHistory();
+  // Opens the store with the kept days of the options.
+  void OpenHistory();
+  // Why history is not kept (off) or not shown, in the status bar; empty: no problem.
+  void ShowHistoryProblem(const QString& text, bool off = false);
+  // The context menu of a chart: its graph length or a long view.
+  void ShowChartMenu(TItemKind kind, int32_t index, const QPoint& pos);
+  void SetChartSpan(TItemKind kind, int32_t index, TChartSpan span);
   // Marks on an item's chart where its alerts (and the host's) fired and cleared.
   void ShowAlertEvents(TItemKind kind, int32_t index);
   // The shown host's rows in alert and the count on each tab; the newest alert of any host in
@@ -219,6 +237,9 @@ class TForm1 : public QMainWindow {
   std::vector<TWatchedHost> FWatched;
   // The log follows the poller connected through the tool bar.
   QMetaObject::Connection FLogLink;
+  THistoryWriter* FHistoryWriter = nullptr;
+  THistoryView FHistory;
+  bool FHistoryOff = false;  // the status bar says the store failed
   std::unique_ptr<TNotifier> FNotifier;
   // The last firing or clearing, which the status bar tells while no alert stands.
   std::optional<TAlertEvent> FLastAlertEvent;

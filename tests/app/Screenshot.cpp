@@ -9,25 +9,10 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
-#include <functional>
 
 #include "MainWindow.h"
 #include "OptionsDialog.h"
-
-namespace {
-
-// Runs then once the window has nothing under way.
-void WhenIdle(TForm1& form, std::function<void()> then) {
-  QTimer::singleShot(200, [&form, then] {
-    if (form.Busy()) {
-      WhenIdle(form, then);
-    } else {
-      then();
-    }
-  });
-}
-
-}  // namespace
+#include "WhenIdle.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -273,6 +273,27 @@ TEST_F(PollerTest, RefreshWhileAPollRunsIsSkipped) {
   EXPECT_EQ(Transport->Sent.size(), sent + 2 + 2 * 3 + 2);
 }
 
+// A chart's points stand when their polls started: a Refresh half a minute after the first poll
+// and a slow one under way when the next tick came (which is then skipped) are not spread one
+// interval apart.
+TEST_F(PollerTest, PointsStandWhenTheirPollsStarted) {
+  TPoller& poller = Connected();
+  Clock.Advance(30000);  // the reading for the first rates, in the first poll's place
+  poller.Refresh();
+  Clock.Advance(30000 + 54000);  // the tick at 1 minute
+  Transport->DelayMs = 900;
+  poller.Refresh();
+  Clock.Advance(6000);
+  EXPECT_TRUE(poller.Busy());  // at the tick of 2 minutes
+  Transport->DelayMs = 0;
+  Clock.Advance(60000);  // the tick at 3 minutes
+  std::vector<double> minutes;
+  const auto& points = poller.Items()[0].History->Series[0].Points;
+  for (const THistoryPoint& point : points)
+    minutes.push_back(MinutesBefore(points.front().Time, point.Time));
+  EXPECT_EQ(minutes, (std::vector<double>{0, 1.1, 2, 2.5, 3}));
+}
+
 TEST_F(PollerTest, SnmpVersionThreeWaitsForItsPassphrasesWithoutSendingAnything) {
   TPollerSettings settings;
   settings.Connection.Version = TSnmpVersion::V3;

@@ -13,14 +13,6 @@ namespace {
 
 const QDateTime Moment(QDate(2026, 12, 7), QTime(8, 30, 0));
 
-std::vector<std::pair<double, double>> Points(const TChartSeries& series) {
-  std::vector<std::pair<double, double>> points;
-  // NaN compares unequal to itself; gaps are written as -1 here.
-  for (const auto& point : series.Points)
-    points.emplace_back(point.X, std::isnan(point.Y) ? -1 : point.Y);
-  return points;
-}
-
 class Monitors : public TWindowTest {
  protected:
   void SetUp() override {
@@ -110,6 +102,7 @@ TEST_F(Monitors, InterfaceRatesAcrossACounterWrap) {
   EXPECT_EQ(LabelText("lblInterface1"), "wan, uplink");
   // The first poll came at the up-time of the discovery's readings: no rate over no time.
   EXPECT_EQ(LabelText("lblInterfaceIn1"), "In: measuring");
+  Clock.SetNow(Moment.addSecs(60));  // the poll a minute on, as the agent's up-time says
   PollWith("poll2");
   // 396 octets in (a wrap), 7680 out, in 60 s on a 100 Mbit/s link.
   EXPECT_EQ(LabelText("lblInterfaceIn1"), "In: 0.05 K");
@@ -152,6 +145,7 @@ TEST_F(Monitors, StorageKeepsFourTypesAndShowsMegabytes) {
   // An area of size 0 shows 0 and does not divide by zero.
   EXPECT_EQ(LabelText("lblStorageAvail8"), "Avail: 0.0 Mb");
   EXPECT_EQ(Gauge("StorageGauge8"), 0);
+  Clock.SetNow(Moment.addSecs(60));
   PollWith("poll2");
   EXPECT_EQ(Gauge("StorageGauge31"), 100);
   EXPECT_EQ(LabelText("lblStorageUsed31"), "Used: 1,024.0 Mb");

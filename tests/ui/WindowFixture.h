@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <deque>
 #include <memory>
 #include <string>
@@ -21,6 +22,14 @@
 #include "MainWindow.h"
 #include "OptionsDialog.h"
 #include "SnmpAgents.h"
+
+// A chart series' points as (x, value); NaN compares unequal to itself, so a gap is -1 here.
+inline std::vector<std::pair<double, double>> Points(const TChartSeries& series) {
+  std::vector<std::pair<double, double>> points;
+  for (const auto& point : series.Points)
+    points.emplace_back(point.X, std::isnan(point.Y) ? -1 : point.Y);
+  return points;
+}
 
 // Message boxes that record what they were asked and answer from a script.
 class TScriptedBoxes : public TMessageBoxes {
