@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
   settings.write(
       "<Corvane><Settings><Community>pewter</Community><Host>127.0.0.1</Host>"
       "<Interval>0</Interval><Graph>0</Graph><Type>0</Type>"
-      "<AutoHeight>true</AutoHeight><Watch>" +
+      "<AutoHeight>true</AutoHeight><AlertProcessor>90</AlertProcessor><AlertPolls>1</AlertPolls>"
+      "<Watch>" +
       watch + "</Watch></Settings></Corvane>");
   settings.close();
 
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
   form.move(0, 0);
   form.resize(1100, 720);
   form.show();
-  form.resizeDocks({form.dckHosts}, {470}, Qt::Horizontal);
+  form.resizeDocks({form.dckHosts}, {520}, Qt::Horizontal);
   form.tblHosts->sortByColumn(THostsModel::ColProcessor, Qt::DescendingOrder);
 
   const auto settled = [&form] {
