@@ -80,10 +80,11 @@ void TConnection::Discover(int graphLength, std::function<void(std::exception_pt
     walked->Processors = std::move(rows);
     walkedOne();
   });
-  // The two interface tables are the long ones: each may go on in two chains, which with the
-  // other's keeps every request a host may have in flight busy. The 64-bit counters come with
-  // the up-time of their replies, as the baselines of the first rates.
-  constexpr int kInterfaceChains = kParallelRequests / 2;
+  // The two interface tables are the long ones: they go on in up to three chains of two columns
+  // each (the last may have one), which keeps
+  // every request a host may have in flight busy. The 64-bit counters come with the up-time of
+  // their replies, as the baselines of the first rates.
+  constexpr int kInterfaceChains = 3;
   Reader.WalkColumns(
       interfaceColumns,
       [walked, walkedOne](TWalkTable table) {

@@ -42,8 +42,9 @@ std::vector<std::string> TInterfaceMonitor::DiscoveryColumns(bool batched) {
 
 std::vector<std::string> TInterfaceMonitor::ExtensionColumns(bool batched) {
   if (!batched) return {};
-  // The counters side by side, so that a walk in two chains takes them in the same requests.
-  return {Oids::IfHCInOctets, Oids::IfHCOutOctets, Oids::IfName, Oids::IfHighSpeed};
+  // The counters side by side, so that a walk in chains takes them in the same requests.
+  return {Oids::IfHCInOctets, Oids::IfHCOutOctets, Oids::IfName, Oids::IfHighSpeed,
+          Oids::IfCounterDiscontinuityTime};
 }
 
 std::vector<TItemRead> TInterfaceMonitor::DiscoveryReads(const TWalkTable& table,

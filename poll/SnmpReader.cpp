@@ -16,6 +16,9 @@ namespace {
 constexpr int kBindingBudget = 48;
 constexpr int kMessageOverhead = 200;
 constexpr int kMostRepetitions = 100;
+// Replies of a walk before it may go on in several chains: a table that fits two takes no more
+// requests than it would in one chain.
+constexpr int kRepliesBeforeChains = 2;
 
 bool TooBig(const TSnmpResult& result) {
   return result.Outcome == TSnmpResult::Answered &&
@@ -71,7 +74,8 @@ struct TSnmpReader::TBulkJob {
   TWalkCursor Cursor;
   std::vector<size_t> Columns;  // the walk's column of each of the cursor's
   int Repetitions = 1;
-  int Split = 1;  // the chains to go on in after the first reply
+  int Split = 1;  // the chains to go on in once kRepliesBeforeChains replies are in
+  int Replies = 0;
 };
 
 std::unordered_map<std::string, TReadValue> ByIndex(const std::vector<TWalkRow>& column) {
@@ -230,7 +234,7 @@ void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
         if (upTime) walked.UpTime = now;
       }
     }
-    if (job->Split > 1) {
+    if (job->Split > 1 && ++job->Replies == kRepliesBeforeChains) {
       SplitBulk(job);
     } else {
       BulkStep(job);
@@ -239,11 +243,13 @@ void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
 }
 
 void TSnmpReader::SplitBulk(const std::shared_ptr<TBulkJob>& job) {
-  // A table that did not end in the first reply is long: its open columns go on as chains side
-  // by side, each of fewer columns and as many more rows a request, so that the requests stay
-  // as many and as full as before.
+  // A table that has not ended is long: its open columns go on as chains side by side, each of
+  // fewer columns and as many more rows a request, so that the requests stay as full as before.
+  // Neighbouring columns stay in one chain.
   const std::vector<size_t> open = job->Cursor.Open();
-  const size_t chains = std::min(open.size(), static_cast<size_t>(job->Split));
+  const size_t width = (open.size() + static_cast<size_t>(job->Split) - 1) /
+                       static_cast<size_t>(std::max(job->Split, 1));
+  const size_t chains = width == 0 ? 0 : (open.size() + width - 1) / width;
   job->Split = 1;
   if (chains <= 1) {
     BulkStep(job);
@@ -254,8 +260,8 @@ void TSnmpReader::SplitBulk(const std::shared_ptr<TBulkJob>& job) {
   std::vector<std::shared_ptr<TBulkJob>> parts;
   for (size_t n = 0; n < chains; ++n) {
     const std::vector<size_t> these(
-        open.begin() + static_cast<ptrdiff_t>(n * open.size() / chains),
-        open.begin() + static_cast<ptrdiff_t>((n + 1) * open.size() / chains));
+        open.begin() + static_cast<ptrdiff_t>(n * width),
+        open.begin() + static_cast<ptrdiff_t>(std::min((n + 1) * width, open.size())));
     std::vector<size_t> columns;
     for (const size_t c : these) columns.push_back(job->Columns[c]);
     auto part = std::make_shared<TBulkJob>(job->Walk, job->Cursor.Part(these), std::move(columns));

@@ -41,8 +41,9 @@ class TSnmpReader {
   // as TWalkCursor says.
   void Walk(const std::string& column, std::function<void(std::vector<TWalkRow>)> done);
   // Walks several columns of one table; with GetBulk together, in SNMPv1 one after the other.
-  // A column also ends at endOfMibView. A batched walk that does not end in its first reply goes
-  // on in up to the given number of chains of requests side by side, its columns shared out.
+  // A column also ends at endOfMibView. A batched walk that does not end in its first two
+  // replies goes on in up to the given number of chains of requests side by side, its columns
+  // shared out in order.
   // With upTime, each GetBulk also asks for sysUpTime, and every row carries its reply's.
   void WalkColumns(std::vector<std::string> columns, std::function<void(TWalkTable)> done,
                    int chains = 1, bool upTime = false);
