@@ -80,15 +80,25 @@ void TConnection::Discover(int graphLength, std::function<void(std::exception_pt
     walked->Processors = std::move(rows);
     walkedOne();
   });
-  Reader.WalkColumns(interfaceColumns, [walked, walkedOne](TWalkTable table) {
-    walked->Interfaces = std::move(table);
-    walkedOne();
-  });
-  Reader.WalkColumns(TInterfaceMonitor::ExtensionColumns(batched),
-                     [walked, walkedOne](TWalkTable table) {
-                       walked->Extension = std::move(table);
-                       walkedOne();
-                     });
+  // The two interface tables are the long ones: they go on in up to three chains of two columns
+  // each (the last may have one), which keeps
+  // every request a host may have in flight busy. The 64-bit counters come with the up-time of
+  // their replies, as the baselines of the first rates.
+  constexpr int kInterfaceChains = 3;
+  Reader.WalkColumns(
+      interfaceColumns,
+      [walked, walkedOne](TWalkTable table) {
+        walked->Interfaces = std::move(table);
+        walkedOne();
+      },
+      kInterfaceChains);
+  Reader.WalkColumns(
+      TInterfaceMonitor::ExtensionColumns(batched),
+      [walked, walkedOne](TWalkTable table) {
+        walked->Extension = std::move(table);
+        walkedOne();
+      },
+      kInterfaceChains, true);
 }
 
 void TConnection::ReadStorage(const TWalked& walked, TDone done) {

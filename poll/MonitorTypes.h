@@ -38,11 +38,13 @@ struct TItemRead {
   std::vector<std::optional<TReadValue>> Known;  // empty, or one entry per object
 };
 
-// One row of a walked column: the object's name, its last arc, and its value.
+// One row of a walked column: the object's name, its last arc, and its value; where the walk
+// asked for it, the sysUpTime of the reply the row came in.
 struct TWalkRow {
   std::string Oid;
   std::string Index;
   TReadValue Value;
+  TReadValue UpTime;
 };
 
 // Columns walked together: the rows of each, in the order the columns were given.

@@ -16,6 +16,9 @@ namespace {
 constexpr int kBindingBudget = 48;
 constexpr int kMessageOverhead = 200;
 constexpr int kMostRepetitions = 100;
+// Replies of a walk before it may go on in several chains: a table that fits two takes no more
+// requests than it would in one chain.
+constexpr int kRepliesBeforeChains = 2;
 
 bool TooBig(const TSnmpResult& result) {
   return result.Outcome == TSnmpResult::Answered &&
@@ -25,8 +28,11 @@ bool TooBig(const TSnmpResult& result) {
 // A row of a walked column from the reply's binding.
 TWalkRow WalkRow(const TSNMPInfo& reply, size_t binding) {
   const std::string& name = reply.OidAt(binding);
-  return {name, LastArc(name), BindingValue(reply, binding)};
+  return {name, LastArc(name), BindingValue(reply, binding), {}};
 }
+
+// GetNext from the column's name gives sysUpTime.0 as a GetBulk's non-repeater.
+constexpr const char* kUpTimeColumn = "1.3.6.1.2.1.1.3";
 
 }  // namespace
 
@@ -53,12 +59,23 @@ struct TSnmpReader::TWalkJob {
   std::function<void(std::vector<TWalkRow>)> Done;
 };
 
-struct TSnmpReader::TBulkJob {
-  explicit TBulkJob(std::vector<std::string> columns) : Cursor(std::move(columns)) {}
-  TWalkCursor Cursor;
+struct TSnmpReader::TBulkWalk {
   TWalkTable Rows;
-  int Repetitions = 1;
+  int Chains = 1;  // chains of requests still under way
+  bool UpTime = false;
   std::function<void(TWalkTable)> Done;
+};
+
+// One chain of GetBulk requests of a walk, over some of its columns.
+struct TSnmpReader::TBulkJob {
+  TBulkJob(std::shared_ptr<TBulkWalk> walk, TWalkCursor cursor, std::vector<size_t> columns)
+      : Walk(std::move(walk)), Cursor(std::move(cursor)), Columns(std::move(columns)) {}
+  std::shared_ptr<TBulkWalk> Walk;
+  TWalkCursor Cursor;
+  std::vector<size_t> Columns;  // the walk's column of each of the cursor's
+  int Repetitions = 1;
+  int Split = 1;  // the chains to go on in once kRepliesBeforeChains replies are in
+  int Replies = 0;
 };
 
 std::unordered_map<std::string, TReadValue> ByIndex(const std::vector<TWalkRow>& column) {
@@ -144,7 +161,7 @@ void TSnmpReader::Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& 
 }
 
 void TSnmpReader::WalkColumns(std::vector<std::string> columns,
-                              std::function<void(TWalkTable)> done) {
+                              std::function<void(TWalkTable)> done, int chains, bool upTime) {
   if (!Batched()) {
     // One column after the other, each with GetNext.
     auto table = std::make_shared<TWalkTable>();
@@ -163,30 +180,38 @@ void TSnmpReader::WalkColumns(std::vector<std::string> columns,
     (*next)();
     return;
   }
-  auto job = std::make_shared<TBulkJob>(columns);
-  job->Rows.resize(columns.size());
-  const int perRow = static_cast<int>(columns.size()) * kBindingBudget;
-  job->Repetitions = std::clamp((BufferSize - kMessageOverhead) / perRow, 1, kMostRepetitions);
-  job->Done = std::move(done);
+  auto walk = std::make_shared<TBulkWalk>();
+  walk->Rows.resize(columns.size());
+  walk->Done = std::move(done);
+  walk->UpTime = upTime;
   if (Abandoned()) {
-    Later([job] { job->Done(std::move(job->Rows)); });
+    Later([walk] { walk->Done(std::move(walk->Rows)); });
     return;
   }
+  std::vector<size_t> all(columns.size());
+  for (size_t c = 0; c < all.size(); ++c) all[c] = c;
+  const int perRow = static_cast<int>(columns.size()) * kBindingBudget;
+  auto job = std::make_shared<TBulkJob>(walk, TWalkCursor(std::move(columns)), std::move(all));
+  job->Repetitions = std::clamp((BufferSize - kMessageOverhead) / perRow, 1, kMostRepetitions);
+  job->Split = chains;
   BulkStep(job);
 }
 
 void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
   if (job->Cursor.Done() || Abandoned()) {
-    job->Done(std::move(job->Rows));
+    TBulkWalk& walk = *job->Walk;
+    if (--walk.Chains == 0) walk.Done(std::move(walk.Rows));
     return;
   }
+  const bool upTime = job->Walk->UpTime;
   TSNMPInfo request = Request(SnmpTag::GetBulkRequest);
-  request.ErrStatus = 0;  // non-repeaters
+  request.ErrStatus = upTime ? 1 : 0;  // non-repeaters
   request.ErrIndex = job->Repetitions;
+  if (upTime) request.AddVarBind(kUpTimeColumn, "", SnmpTag::Null);
   for (const std::string& name : job->Cursor.Asking()) {
     request.AddVarBind(name, "", SnmpTag::Null);
   }
-  Send(std::move(request), [this, job](const TSnmpResult& result) {
+  Send(std::move(request), [this, job, upTime](const TSnmpResult& result) {
     if (TooBig(result) && job->Repetitions > 1) {
       job->Repetitions /= 2;
       BulkStep(job);
@@ -195,12 +220,56 @@ void TSnmpReader::BulkStep(const std::shared_ptr<TBulkJob>& job) {
     if (!result.Replied()) {
       job->Cursor.Fail();
     } else {
-      for (const TWalkHit& row : job->Cursor.Accept(result.Reply).Rows) {
-        job->Rows[row.Column].push_back(WalkRow(result.Reply, row.Binding));
+      const TSNMPInfo& reply = result.Reply;
+      // An up-time under another name is none.
+      TReadValue now;
+      if (upTime && reply.Count() > 0 && reply.OidAt(0) == Oids::SysUpTime) {
+        now = BindingValue(reply, 0);
+      } else {
+        now.State = TValueState::NoValue;
+      }
+      for (const TWalkHit& row : job->Cursor.Accept(reply, upTime ? 1 : 0).Rows) {
+        TWalkRow& walked =
+            job->Walk->Rows[job->Columns[row.Column]].emplace_back(WalkRow(reply, row.Binding));
+        if (upTime) walked.UpTime = now;
       }
     }
-    BulkStep(job);
+    if (job->Split > 1 && ++job->Replies == kRepliesBeforeChains) {
+      SplitBulk(job);
+    } else {
+      BulkStep(job);
+    }
   });
+}
+
+void TSnmpReader::SplitBulk(const std::shared_ptr<TBulkJob>& job) {
+  // A table that has not ended is long: its open columns go on as chains side by side, each of
+  // fewer columns and as many more rows a request, so that the requests stay as full as before.
+  // Neighbouring columns stay in one chain.
+  const std::vector<size_t> open = job->Cursor.Open();
+  const size_t width = (open.size() + static_cast<size_t>(job->Split) - 1) /
+                       static_cast<size_t>(std::max(job->Split, 1));
+  const size_t chains = width == 0 ? 0 : (open.size() + width - 1) / width;
+  job->Split = 1;
+  if (chains <= 1) {
+    BulkStep(job);
+    return;
+  }
+  const int perRequest = job->Repetitions * static_cast<int>(job->Columns.size());
+  job->Walk->Chains += static_cast<int>(chains) - 1;
+  std::vector<std::shared_ptr<TBulkJob>> parts;
+  for (size_t n = 0; n < chains; ++n) {
+    const std::vector<size_t> these(
+        open.begin() + static_cast<ptrdiff_t>(n * width),
+        open.begin() + static_cast<ptrdiff_t>(std::min((n + 1) * width, open.size())));
+    std::vector<size_t> columns;
+    for (const size_t c : these) columns.push_back(job->Columns[c]);
+    auto part = std::make_shared<TBulkJob>(job->Walk, job->Cursor.Part(these), std::move(columns));
+    part->Repetitions =
+        std::clamp(perRequest / static_cast<int>(these.size()), 1, kMostRepetitions);
+    parts.push_back(std::move(part));
+  }
+  for (const auto& part : parts) BulkStep(part);
 }
 
 void TSnmpReader::Read(std::vector<TItemRead> items,

@@ -41,8 +41,12 @@ class TSnmpReader {
   // as TWalkCursor says.
   void Walk(const std::string& column, std::function<void(std::vector<TWalkRow>)> done);
   // Walks several columns of one table; with GetBulk together, in SNMPv1 one after the other.
-  // A column also ends at endOfMibView.
-  void WalkColumns(std::vector<std::string> columns, std::function<void(TWalkTable)> done);
+  // A column also ends at endOfMibView. A batched walk that does not end in its first two
+  // replies goes on in up to the given number of chains of requests side by side, its columns
+  // shared out in order.
+  // With upTime, each GetBulk also asks for sysUpTime, and every row carries its reply's.
+  void WalkColumns(std::vector<std::string> columns, std::function<void(TWalkTable)> done,
+                   int chains = 1, bool upTime = false);
 
   // Reads the items; each gets one item's values in the items' order, as soon as they and those
   // of the items before are all in. Once the run is abandoned, the items not yet asked for get
@@ -60,6 +64,7 @@ class TSnmpReader {
  private:
   struct TReadJob;
   struct TWalkJob;
+  struct TBulkWalk;
   struct TBulkJob;
   TSNMPInfo Request(int32_t pduType) const;
   void Get(const std::string& oid, int32_t pduType, std::function<void(const TSnmpResult&)> done);
@@ -75,6 +80,7 @@ class TSnmpReader {
   void Hand(const std::shared_ptr<TReadJob>& job);
   void Step(const std::shared_ptr<TWalkJob>& job, const TSnmpResult& result);
   void BulkStep(const std::shared_ptr<TBulkJob>& job);
+  void SplitBulk(const std::shared_ptr<TBulkJob>& job);
   // Runs f from the event loop unless cancelled first.
   void Later(std::function<void()> f) { FRequester.Later(std::move(f)); }
   bool Abandoned() const { return FRequester.Run().Abandoned; }

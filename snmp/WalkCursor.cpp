@@ -40,24 +40,38 @@ bool TWalkCursor::Done() const {
   return true;
 }
 
+std::vector<size_t> TWalkCursor::Open() const {
+  std::vector<size_t> open;
+  for (size_t c = 0; c < cursors_.size(); ++c) {
+    if (!cursors_[c].empty()) open.push_back(c);
+  }
+  return open;
+}
+
+TWalkCursor TWalkCursor::Part(const std::vector<size_t>& columns) const {
+  TWalkCursor part({});
+  for (const size_t c : columns) {
+    part.columns_.push_back(columns_.at(c));
+    part.cursors_.push_back(cursors_.at(c));
+  }
+  return part;
+}
+
 void TWalkCursor::Fail() {
   for (std::string& cursor : cursors_) cursor.clear();
 }
 
-TWalkCursor::TStep TWalkCursor::Accept(const TSNMPInfo& reply) {
+TWalkCursor::TStep TWalkCursor::Accept(const TSNMPInfo& reply, size_t skip) {
   TStep step;
-  std::vector<size_t> asked;
-  for (size_t c = 0; c < cursors_.size(); ++c) {
-    if (!cursors_[c].empty()) asked.push_back(c);
-  }
+  const std::vector<size_t> asked = Open();
   // A reply without a binding for every column asked would ask the same again forever.
-  if (reply.ErrStatus != SnmpErrorStatus::NoError || reply.Count() < asked.size()) {
+  if (reply.ErrStatus != SnmpErrorStatus::NoError || reply.Count() < skip + asked.size()) {
     Fail();
     step.Done = true;
     return step;
   }
-  for (size_t b = 0; b < reply.Count(); ++b) {
-    const size_t c = asked[b % asked.size()];
+  for (size_t b = skip; b < reply.Count(); ++b) {
+    const size_t c = asked[(b - skip) % asked.size()];
     std::string& cursor = cursors_[c];
     if (cursor.empty()) continue;
     const std::string& name = reply.OidAt(b);

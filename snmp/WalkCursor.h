@@ -29,10 +29,17 @@ class TWalkCursor {
     std::vector<TWalkHit> Rows;
     bool Done = false;
   };
-  // Takes the reply to a request for Asking().
-  TStep Accept(const TSNMPInfo& reply);
+  // Takes the reply to a request for Asking(), whose first skip bindings answer something else
+  // (a GetBulk's non-repeaters).
+  TStep Accept(const TSNMPInfo& reply, size_t skip = 0);
   // The request got no reply: the walk ends.
   void Fail();
+
+  // The positions of the columns still open.
+  std::vector<size_t> Open() const;
+  // A cursor over some of the open columns (positions from Open()), each going on from where it
+  // stands here; its columns are numbered in the order given.
+  TWalkCursor Part(const std::vector<size_t>& columns) const;
 
  private:
   std::vector<std::string> columns_;

@@ -213,7 +213,7 @@ TEST(Metrics, InterfaceSpeedIsAsTheAgentGaveIt) {
   const TReadValue lost{TValueState::NoAnswer, "", 0};
   auto value = [](const char* text) { return TReadValue{TValueState::Value, text, 0}; };
   TInterfaceMonitor monitor;
-  monitor.DiscoveryReads({{{"", "1", value("1")}, {"", "2", value("2")}}});
+  monitor.DiscoveryReads({{{"", "1", value("1"), {}}, {"", "2", value("2"), {}}}});
   monitor.Discover(
       0, {value("eth0"), value("10000000"), value("6"), value("100"), value("1"), value("2")});
   monitor.Discover(1, {value("tun0"), lost, value("1"), value("100"), value("1"), value("2")});

@@ -16,7 +16,7 @@ const TReadValue Refused{TValueState::NoValue, "", 0};
 
 std::vector<TWalkRow> Walked(std::initializer_list<const char*> indexes) {
   std::vector<TWalkRow> rows;
-  for (const char* index : indexes) rows.push_back({"", index, V(index)});
+  for (const char* index : indexes) rows.push_back({"", index, V(index), {}});
   return rows;
 }
 
@@ -137,6 +137,34 @@ TEST(InterfaceResets, ADifferenceBeyondTheSpeedOrANewDiscontinuityTimeIsAReset) 
   EXPECT_TRUE(update.Log.empty());
   // A discontinuity time that does not come is no reset.
   EXPECT_EQ(Shown(poll("124000", "23050", Refused).In), "1.00");
+}
+
+// Walked 64-bit counters are the baselines only where both came with one sysUpTime; otherwise
+// both are read again together with it.
+TEST(InterfaceBaselines, WalkedCountersServeOnlyWhereBothCameWithOneUpTime) {
+  const auto cell = [](const char* index, const char* value, const TReadValue& upTime) {
+    return TWalkRow{"", index, V(value), upTime};
+  };
+  const TWalkTable extension = {
+      {cell("1", "10", V("500")), cell("2", "20", V("500")), cell("3", "30", Refused),
+       cell("4", "40", V("500"))},
+      {cell("1", "11", V("500")), cell("2", "21", V("501")), cell("3", "31", Refused)},
+      {},
+      {}};
+  TInterfaceMonitor monitor;
+  const auto reads = monitor.DiscoveryReads({Walked({"1", "2", "3", "4"})}, extension);
+  ASSERT_EQ(reads.size(), 4u);
+  const auto known = [](const TItemRead& read, size_t i) {
+    return read.Known.at(i) ? read.Known[i]->Text : std::string("<read>");
+  };
+  EXPECT_EQ(known(reads[0], 3), "500");
+  EXPECT_EQ(known(reads[0], 4), "10");
+  EXPECT_EQ(known(reads[0], 5), "11");
+  for (size_t r = 1; r < 4; ++r) {
+    for (size_t i = 3; i < 6; ++i) EXPECT_EQ(known(reads[r], i), "<read>") << r << " " << i;
+  }
+  // Without the 64-bit out counter the interface is read through its 32-bit ones.
+  EXPECT_EQ(reads[3].Oids[4], "1.3.6.1.2.1.2.2.1.10.4");
 }
 
 TEST(ProcessorMonitorTest, LoadsAreClampedOnTheChartAndGapsAreNotLogged) {

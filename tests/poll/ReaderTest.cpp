@@ -113,6 +113,57 @@ TEST_F(ReaderTest, ABulkWalkEndsAColumnAtARepeatedName) {
   EXPECT_EQ(Asked(Transport.Sent[1]).OidAt(0), a + ".3");  // only the open column is asked on
 }
 
+// A table that goes on past two replies is walked on in two chains of two columns, each
+// asking as many bindings a request as before; a column that ends early ends only its own. Every
+// request asks for sysUpTime first, and a row carries the one its reply gave.
+TEST_F(ReaderTest, ALongBulkWalkGoesOnInChainsAndStampsRowsWithTheirUpTime) {
+  FillHost(Mib, 60);
+  for (int i = 31; i <= 60; ++i) Mib.Remove(Oids::Instance(Oids::IfHCOutOctets, i));
+  Reader.BufferSize = 200 + 20 * 48;  // five rows of four columns, then ten of two
+  int ticks = 0;
+  Transport.Agent = [&](const std::string& request) {
+    Mib.Set(Oids::SysUpTime, 0x43, std::to_string(++ticks));
+    return Mib.Answer(request);
+  };
+  const std::vector<std::string> columns = {Oids::IfHCInOctets, Oids::IfHCOutOctets, Oids::IfName,
+                                            Oids::IfHighSpeed};
+  int walks = 0;
+  TWalkTable table;
+  Reader.WalkColumns(
+      columns,
+      [&](TWalkTable rows) {
+        ++walks;
+        table = std::move(rows);
+      },
+      2, true);
+  Clock.Settle();
+  ASSERT_EQ(walks, 1);
+  ASSERT_EQ(table.size(), 4u);
+  for (size_t c = 0; c < 4; ++c) {
+    const size_t rows = c == 1 ? 30 : 60;
+    ASSERT_EQ(table[c].size(), rows) << columns[c];
+    for (size_t r = 0; r < rows; ++r) {
+      EXPECT_EQ(table[c][r].Oid, columns[c] + "." + std::to_string(r + 1));
+      EXPECT_TRUE(table[c][r].UpTime.Ok());
+    }
+  }
+  // Both counters of a row came in one reply.
+  for (size_t r = 0; r < 30; ++r) EXPECT_EQ(table[0][r].UpTime.Text, table[1][r].UpTime.Text);
+  EXPECT_NE(table[0][0].UpTime.Text, table[0][59].UpTime.Text);
+  // Two requests of the whole walk, then the rest in steps of ten in each chain, one past the end.
+  std::vector<std::pair<size_t, int32_t>> asked;
+  for (const std::string& datagram : Transport.Sent) {
+    const TSNMPInfo request = Asked(datagram);
+    EXPECT_EQ(request.ErrStatus, 1);  // non-repeaters
+    EXPECT_EQ(request.OidAt(0), "1.3.6.1.2.1.1.3");
+    asked.emplace_back(request.Count() - 1, request.ErrIndex);
+  }
+  ASSERT_EQ(asked.size(), 14u);
+  EXPECT_EQ(asked[0], std::make_pair(size_t{4}, 5));
+  EXPECT_EQ(asked[1], std::make_pair(size_t{4}, 5));
+  for (size_t n = 2; n < asked.size(); ++n) EXPECT_EQ(asked[n].second, 10) << n;
+}
+
 // Batches go out four at a time; their values reach each in the items' order, whatever order
 // the replies come in. Names the agent does not have are no values.
 TEST_F(ReaderTest, ReadsBatchesSideBySideAndHandsValuesInOrder) {
