@@ -300,14 +300,11 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
     }
     if (missing == TMissing::None) missing = why;
 
-    THistorySeries& series = interface.History.Series[static_cast<size_t>(s)];
-    const double value = rate ? *rate : std::nan("");
-    if (inPlace && !series.Points.empty()) {
-      // A reading that stands in the place of the poll before it, which had no rate.
-      series.Points.front().Y = value;
-    } else {
-      PushValue(series, value, Setup.PollTime, Setup.GraphLength);
-    }
+    // A reading in place takes the place of the poll before it, which had no rate; else both
+    // directions get a new point.
+    TItemHistory& history = interface.History;
+    if (s == 0 && !(inPlace && !history.Empty())) history.Push(Setup.PollTime, Setup.GraphLength);
+    history.SetNewest(static_cast<size_t>(s), rate ? *rate : std::nan(""));
     if (rate) {
       direction.Rate.Value = rate;
       if (interface.History.AxisMaximum < *rate)
@@ -324,6 +321,6 @@ TRowUpdate TInterfaceMonitor::Reading(TInterface& interface, const TItemValues& 
   } else {
     update.Percent.Missing = missing;
   }
-  if (autoHeight) interface.History.AxisMaximum = AutoHeightMaximum(interface.History.Series);
+  if (autoHeight) interface.History.AxisMaximum = AutoHeightMaximum(interface.History);
   return update;
 }

@@ -43,15 +43,12 @@ TItemRead InstanceRead(const std::vector<std::string>& columns, int32_t index,
 }
 
 TItemHistory NewHistory(int count, double axisMaximum) {
-  TItemHistory history;
-  history.Series.resize(static_cast<size_t>(count));
-  history.AxisMaximum = axisMaximum;
-  return history;
+  return TItemHistory(static_cast<size_t>(count), axisMaximum);
 }
 
 void PushHistory(TItemHistory& history, int series, double value, const TMonitorSetup& setup) {
-  PushValue(history.Series.at(static_cast<size_t>(series)), value, setup.PollTime,
-            setup.GraphLength);
+  history.Push(setup.PollTime, setup.GraphLength);
+  history.SetNewest(static_cast<size_t>(series), value);
 }
 
 std::vector<TSeriesName> SeriesNames(TItemKind kind, int32_t index, const QString& description) {

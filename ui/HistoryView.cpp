@@ -103,10 +103,7 @@ QString THistoryView::Recall(const QString& host, const std::vector<TItemView>& 
       state.Row = item.Row;
       state.Host = host;
       state.Recalled.clear();
-      bool anyLive = false;
-      for (const THistorySeries& series : item.History->Series)
-        anyLive = anyLive || !series.Points.empty();
-      state.BreakAfterRecalled = !anyLive;
+      state.BreakAfterRecalled = item.History->Empty();
       state.RecalledAt = nowMs;
       for (const TSeriesName& name : SeriesNames(item.Row.Kind, item.Row.Index, item.Row.Caption)) {
         THistorySeries& series = state.Recalled.emplace_back();
@@ -161,15 +158,14 @@ void THistoryView::DrawGraphLength(TChart& chart, const TChartState* state,
                                    const TItemHistory& live) {
   constexpr int64_t kUnknown = std::numeric_limits<int64_t>::min();
   int64_t zero = state && !state->Recalled.empty() ? state->RecalledAt : kUnknown;
-  for (const THistorySeries& series : live.Series)
-    if (!series.Points.empty()) zero = std::max(zero, series.Points.front().Time);
+  if (!live.Empty()) zero = std::max(zero, live.Time(0));
   double largest = 0;
-  for (size_t s = 0; s < live.Series.size() && s < chart.Series.size(); ++s) {
+  for (size_t s = 0; s < live.SeriesCount() && s < chart.Series.size(); ++s) {
     const THistorySeries joined =
         state && s < state->Recalled.size()
-            ? JoinedHistory(state->Recalled[s], live.Series[s], state->BreakAfterRecalled, zero,
+            ? JoinedHistory(state->Recalled[s], live.Series(s), state->BreakAfterRecalled, zero,
                             chart.MaxPointsPerPage)
-            : live.Series[s];
+            : live.Series(s);
     for (const THistoryPoint& point : joined.Points)
       if (std::isfinite(point.Y)) largest = std::max(largest, point.Y);
     chart.Series[s].Points = ChartPoints(joined, zero, chart.Series[s].Color);
@@ -217,11 +213,9 @@ QString THistoryView::DrawLong(TChart& chart, TChartState& state, const TItemHis
     for (TStoredPoint& point : points) point.Value = ChartValue(state.Row, point.Value);
     // The poller's points the writer may not have stored yet.
     const int64_t stored = points.empty() ? from - 1 : points.back().Time;
-    if (s < live.Series.size()) {
-      const auto& own = live.Series[s].Points;
-      for (auto point = own.crbegin(); point != own.crend(); ++point)
-        if (point->Time / 1000 > stored) points.push_back({point->Time / 1000, point->Y});
-    }
+    for (size_t back = live.Size(); s < live.SeriesCount() && back-- > 0;)
+      if (live.Time(back) / 1000 > stored)
+        points.push_back({live.Time(back) / 1000, live.Value(s, back)});
     TChartBand& band = bands.emplace_back(TChartBand{chart.Series[s].Color, {}});
     const std::vector<TBucket> buckets = Buckets(points, from, to, columns);
     for (int i = 0; i < columns; ++i) {

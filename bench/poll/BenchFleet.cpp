@@ -354,7 +354,7 @@ void Memory(int hosts) {
     size_t points = 0;
     for (const TPoller* poller : registry.All()) {
       for (const TItemView& item : poller->Items()) {
-        for (const THistorySeries& series : item.History->Series) points += series.Points.size();
+        points += item.History->Size() * item.History->SeriesCount();
       }
     }
     const double after = ResidentBytes();

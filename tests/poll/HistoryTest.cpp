@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "History.h"
 
 namespace {
+
+constexpr int64_t kMinute = 60'000;
 
 int64_t At(double minute) {
   return std::llround(minute * 60000);
@@ -32,11 +35,13 @@ struct TPushCase {
 class PushRule : public ::testing::TestWithParam<TPushCase> {};
 
 TEST_P(PushRule, PointsStandAtTheirPollsTimesUntilBeyondTheGraphLength) {
-  THistorySeries series;
+  TItemHistory history(1, 0);
   const auto& minutes = GetParam().Minutes;
-  for (size_t i = 0; i < minutes.size(); ++i)
-    PushValue(series, static_cast<double>(i), At(minutes[i]), GetParam().Length);
-  EXPECT_EQ(Drawn(series, At(minutes.back())), GetParam().Expected);
+  for (size_t i = 0; i < minutes.size(); ++i) {
+    history.Push(At(minutes[i]), GetParam().Length);
+    history.SetNewest(0, static_cast<double>(i));
+  }
+  EXPECT_EQ(Drawn(history.Series(0), At(minutes.back())), GetParam().Expected);
 }
 
 std::vector<std::pair<double, double>> EveryMinute() {
@@ -71,6 +76,40 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0, 3}, {1.5, 2}, {2, 1}, {3, 0}}}),
     [](const auto& test) { return std::string(test.param.Name); });
 
+// Every point as it was pushed, against the plain newest-first series the rule was first written
+// for: late and early polls, gaps, a host silent for weeks, a chart growing past its room.
+class CompactHistory : public ::testing::TestWithParam<int> {};
+
+TEST_P(CompactHistory, HoldsEveryPointAsThePlainSeriesDoes) {
+  const int length = GetParam();
+  TItemHistory history(2, 0);
+  THistorySeries plain[2];
+  std::mt19937 random(7);
+  int64_t time = 1'700'000'000'123;
+  for (int poll = 0; poll < 3 * length + 200; ++poll) {
+    const uint32_t draw = random() % 100;
+    if (poll == length || poll == 2 * length) {
+      time += int64_t{20} * 24 * 60 * kMinute;  // weeks asleep: beyond the times' first base
+    } else if (draw < 10) {
+      time += 20'000 + draw * 997;  // a Refresh between ticks
+    } else {
+      time += kMinute + draw * 13;  // ticks, late by up to a second and a half
+    }
+    history.Push(time, length);
+    for (size_t s = 0; s < 2; ++s) {
+      const double value = draw % 7 == 0 ? std::nan("") : 1e7 / 3 + poll * 0.01 + s;
+      history.SetNewest(s, value);
+      TrimHistory(plain[s], time, length);
+      plain[s].Points.insert(plain[s].Points.begin(), {time, value});
+      ASSERT_EQ(Drawn(history.Series(s), time), Drawn(plain[s], time)) << "poll " << poll;
+    }
+  }
+  // Room grows in small steps, never to twice what the chart holds.
+  EXPECT_LE(history.Capacity(), history.Size() + history.Size() / 8 + 32);
+}
+
+INSTANTIATE_TEST_SUITE_P(History, CompactHistory, ::testing::Values(15, 1440));
+
 TEST(JoinedHistory, RecalledPointsGoBeforeTheLiveOnesBrokenWhereTheRunBegan) {
   THistorySeries recalled, live;
   for (double minute : {-20.0, -14.0, -9.0, -4.0, -1.0})
@@ -87,14 +126,16 @@ TEST(JoinedHistory, RecalledPointsGoBeforeTheLiveOnesBrokenWhereTheRunBegan) {
 }
 
 TEST(AutoHeight, LargestVisibleValueRoundedBothWays) {
-  std::vector<THistorySeries> chart(2);
-  PushValue(chart[0], 3.0, 0, 15);
-  PushValue(chart[1], 12.36, 0, 15);
+  TItemHistory chart(2, 0);
+  chart.Push(0, 15);
+  chart.SetNewest(0, 3.0);
+  chart.SetNewest(1, 12.36);
   EXPECT_DOUBLE_EQ(AutoHeightMaximum(chart), 12.4);
 
-  std::vector<THistorySeries> idle(2);
-  PushValue(idle[0], 0, 0, 15);
-  PushValue(idle[1], 0, 0, 15);
+  TItemHistory idle(2, 0);
+  idle.Push(0, 15);
+  idle.SetNewest(0, 0);
+  idle.SetNewest(1, 0);
   EXPECT_DOUBLE_EQ(AutoHeightMaximum(idle), 0.0);
 }
 

@@ -91,8 +91,8 @@ TEST_F(InterfaceMonitorTest, LostReadingsAreGapsAndRatesResumeFromTheLastGoodOne
   update = Poll(V("112000"), V("62440"), V("124880"));
   EXPECT_EQ(Shown(update.Out), "8.00");
   EXPECT_EQ(Shown(update.In), "0.00");
-  EXPECT_EQ(Gapped(Ys(Monitor.List.Record(0).History.Series[1])), (std::vector<double>{8, -1, -1}));
-  EXPECT_EQ(Gapped(Ys(Monitor.List.Record(0).History.Series[0])), (std::vector<double>{0, -1, 8}));
+  EXPECT_EQ(Gapped(Ys(Monitor.List.Record(0).History.Series(1))), (std::vector<double>{8, -1, -1}));
+  EXPECT_EQ(Gapped(Ys(Monitor.List.Record(0).History.Series(0))), (std::vector<double>{0, -1, 8}));
   EXPECT_DOUBLE_EQ(Monitor.List.Record(0).History.AxisMaximum, 8.0);
 }
 
@@ -179,7 +179,7 @@ TEST(ProcessorMonitorTest, LoadsAreClampedOnTheChartAndGapsAreNotLogged) {
   update = monitor.Poll(0, {Lost});
   EXPECT_EQ(update.Gauge, std::nullopt);
   EXPECT_TRUE(update.Log.empty());
-  EXPECT_EQ(Gapped(Ys(monitor.List.Record(0).History.Series[0])), (std::vector<double>{-1, 100}));
+  EXPECT_EQ(Gapped(Ys(monitor.List.Record(0).History.Series(0))), (std::vector<double>{-1, 100}));
   EXPECT_THROW(monitor.Discover(Walked({"cpu"})), EConvertError);
 }
 

@@ -123,7 +123,7 @@ TEST_P(PollerConnect, FindsTheRowsAndGivesTheFirstPollsValues) {
   ASSERT_EQ(items.size(), 6u);
   EXPECT_EQ(items[3].Row.Index, 2);
   EXPECT_EQ(items[3].Row.Caption, "eth2");
-  EXPECT_EQ(items[3].History->Series[0].Points.size(), 1u);
+  EXPECT_EQ(items[3].History->Size(), 1u);
   EXPECT_EQ(items[3].Last->In.Value, 8.0);
 
   // The next poll at the interval.
@@ -131,7 +131,7 @@ TEST_P(PollerConnect, FindsTheRowsAndGivesTheFirstPollsValues) {
   EXPECT_EQ(Polls.size(), 2u);
   Clock.Advance(1);
   EXPECT_EQ(Polls.size(), 3u);
-  EXPECT_EQ(poller.Items()[3].History->Series[0].Points.size(), 2u);
+  EXPECT_EQ(poller.Items()[3].History->Size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Poller, PollerConnect,
@@ -234,7 +234,7 @@ TEST_F(PollerTest, ASilentHostIsNoAnswerSinceItsLastAnswerOnceTwoDeadlinesPass) 
   EXPECT_EQ(answered.msecsTo(Clock.Now()), 27000);
   EXPECT_FALSE(poller.Metrics().Up);
   EXPECT_EQ(Last(TItemKind::Storage, 31)->UsedMegabytes.Missing, TMissing::NoAnswer);
-  EXPECT_TRUE(std::isnan(poller.Items()[0].History->Series[0].Points.front().Y));
+  EXPECT_TRUE(std::isnan(poller.Items()[0].History->Value(0, 0)));
   // A poll that had no answer leaves nothing for the first-rate reading either.
   EXPECT_FALSE(poller.FollowUpPending());
 }
@@ -288,7 +288,7 @@ TEST_F(PollerTest, PointsStandWhenTheirPollsStarted) {
   Transport->DelayMs = 0;
   Clock.Advance(60000);  // the tick at 3 minutes
   std::vector<double> minutes;
-  const auto& points = poller.Items()[0].History->Series[0].Points;
+  const auto points = poller.Items()[0].History->Series(0).Points;
   for (const THistoryPoint& point : points)
     minutes.push_back(MinutesBefore(points.front().Time, point.Time));
   EXPECT_EQ(minutes, (std::vector<double>{0, 1.1, 2, 2.5, 3}));
