@@ -271,3 +271,11 @@ QString AlertKindLabel(TAlertKind kind) {
   }
   return QStringLiteral("no_answer");
 }
+
+std::optional<TAlertKind> AlertKindOfLabel(const QString& label) {
+  for (const TAlertKind kind :
+       {TAlertKind::ProcessorLoad, TAlertKind::InterfaceUse, TAlertKind::InterfaceDown,
+        TAlertKind::StorageUse, TAlertKind::NoAnswer})
+    if (AlertKindLabel(kind) == label) return kind;
+  return std::nullopt;
+}

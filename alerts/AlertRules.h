@@ -122,3 +122,5 @@ QString AlertText(const TAlertChange& change, const QString& host,
 // The kind as the metrics label shows it: "processor", "interface", "interface_down",
 // "storage" or "no_answer".
 QString AlertKindLabel(TAlertKind kind);
+// The kind of such a label; none for a label it never gives.
+std::optional<TAlertKind> AlertKindOfLabel(const QString& label);

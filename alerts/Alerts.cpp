@@ -80,6 +80,21 @@ TPollReadings PollReadings(const std::vector<TItemView>& items,
   return readings;
 }
 
+std::optional<TItemKind> ItemKindOf(TAlertKind kind) {
+  switch (kind) {
+    case TAlertKind::ProcessorLoad:
+      return TItemKind::Processor;
+    case TAlertKind::InterfaceUse:
+    case TAlertKind::InterfaceDown:
+      return TItemKind::Interface;
+    case TAlertKind::StorageUse:
+      return TItemKind::Storage;
+    case TAlertKind::NoAnswer:
+      break;
+  }
+  return std::nullopt;
+}
+
 TAlerts::TAlerts(TPollers& pollers, QObject* parent) : QObject(parent), FPollers(pollers) {
   for (TPoller* poller : pollers.All()) Add(poller);
   connect(&pollers, &TPollers::PollerAdded, this, &TAlerts::Add);

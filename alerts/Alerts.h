@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct TAlertEvent {
   QDateTime Time;  // UTC: the end of the poll it came with
   TAlertChange Change;
 };
+
+// The kind of items an alert is on; none for the host itself.
+std::optional<TItemKind> ItemKindOf(TAlertKind kind);
 
 // The alerts of every poller of a registry: one engine per poller, fed by each poll it ends
 // (and by a Connect the host did not answer), all with the same rules. Nothing here waits or

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "Alerts.h"
 #include "Computations.h"
 #include "GraphPanel.h"
 #include "HistoryFeed.h"
@@ -49,18 +50,10 @@ QString ReadError(const QString& path, const EHistoryStore& error) {
 
 // Whether the event belongs on the row's chart: one of its own alerts, or one of its host's.
 bool EventOnRow(const TStoredEvent& event, const TRowSpec& row) {
-  if (event.Kind == QLatin1String("no_answer")) return true;
-  if (event.Index != row.Index) return false;
-  switch (row.Kind) {
-    case TItemKind::Processor:
-      return event.Kind == QLatin1String("processor");
-    case TItemKind::Interface:
-      return event.Kind == QLatin1String("interface") ||
-             event.Kind == QLatin1String("interface_down");
-    case TItemKind::Storage:
-      return event.Kind == QLatin1String("storage");
-  }
-  return false;
+  const std::optional<TAlertKind> kind = AlertKindOfLabel(event.Kind);
+  if (!kind) return false;
+  const std::optional<TItemKind> on = ItemKindOf(*kind);
+  return !on || (*on == row.Kind && event.Index == row.Index);
 }
 
 }  // namespace

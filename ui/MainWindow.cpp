@@ -28,11 +28,11 @@
 #include <utility>
 
 #include "AboutBox.h"
+#include "AlertHistory.h"
 #include "Computations.h"
 #include "Dialogs.h"
 #include "FileEdit.h"
 #include "HelpLinks.h"
-#include "AlertHistory.h"
 #include "HistoryFeed.h"
 #include "HistoryWriter.h"
 #include "Icons.h"
@@ -40,26 +40,6 @@
 #include "UdpTransport.h"
 #include "ValueText.h"
 #include "ViewTexts.h"
-
-namespace {
-
-// The tab an alert's rows are on; none for the host itself.
-std::optional<TItemKind> ItemKindOf(TAlertKind kind) {
-  switch (kind) {
-    case TAlertKind::ProcessorLoad:
-      return TItemKind::Processor;
-    case TAlertKind::InterfaceUse:
-    case TAlertKind::InterfaceDown:
-      return TItemKind::Interface;
-    case TAlertKind::StorageUse:
-      return TItemKind::Storage;
-    case TAlertKind::NoAnswer:
-      break;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
 
 TForm1::TForm1(const QString& executablePath, QWidget* parent, TClock& clock)
     : QMainWindow(parent),
